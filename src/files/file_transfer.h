@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include <QString>
+
+namespace hideaway {
+
+/// A zero-based array of bytes owned by the handler that creates it; the library receives the
+/// address of element 0.
+using ByteBuffer = std::vector<std::uint8_t>;
+
+/// The length in bytes of the file at path. Throws AppError when there is no readable file there
+/// (a missing file, a folder, an empty name).
+std::int32_t fileLength(const QString& path);
+
+/// Re-sizes buffer to count + 1 zeroed elements and fills elements 0 to count - 1 with the file.
+/// Throws AppError when the file cannot be opened or read, or when it no longer holds exactly
+/// count bytes (it changed after it was measured). The file is closed on every path.
+void LoadFileBytes(const QString& path, ByteBuffer& buffer, std::int16_t count);
+
+/// Replaces the file at path by elements 0 to count - 1 of buffer, atomically: either the file
+/// then holds exactly those bytes, or an existing file is left exactly as it was and no temporary
+/// file remains. A failure (count outside 0..buffer size and 0..32767, a path that cannot be
+/// written) is passed to reportFailure as its description alone. Returns whether the file was
+/// saved.
+bool SaveBytesToFile(const QString& path, const ByteBuffer& buffer, std::int32_t count,
+                     const std::function<void(const QString&)>& reportFailure);
+
+}  // namespace hideaway

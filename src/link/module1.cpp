@@ -1,0 +1,82 @@
+#include "module1.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+#include "app_error.h"
+
+namespace hideaway {
+
+namespace {
+const QString kLibraryName = QStringLiteral("GBP");
+}
+
+Module1::Module1(QStringList candidates) : m_candidates(std::move(candidates)) {}
+
+QStringList Module1::defaultCandidates() {
+    QStringList candidates;
+    if (QCoreApplication::instance() != nullptr) {
+        candidates << QDir(QCoreApplication::applicationDirPath()).filePath(kLibraryName);
+    }
+    candidates << kLibraryName;
+    return candidates;
+}
+
+void Module1::load(const char* operation) {
+    QStringList reasons;
+    for (const QString& candidate : m_candidates) {
+        m_library.setFileName(candidate);
+        if (m_library.load()) {
+            return;
+        }
+        reasons << m_library.errorString();
+    }
+    throw AppError(ErrorCode::LibraryNotLoaded,
+                   QStringLiteral("%1 (for %2): %3")
+                       .arg(kLibraryName, QLatin1String(operation),
+                            reasons.isEmpty() ? QStringLiteral("no place to look for it")
+                                              : reasons.join(QStringLiteral("; "))));
+}
+
+template <typename Fn>
+Fn Module1::entry(Fn& cached, const char* name) {
+    if (cached == nullptr) {
+        if (!m_library.isLoaded()) {
+            load(name);
+        }
+        cached = reinterpret_cast<Fn>(m_library.resolve(name));
+        if (cached == nullptr) {
+            throw AppError(ErrorCode::EntryPointMissing,
+                           QStringLiteral("%1 in %2").arg(QLatin1String(name), kLibraryName));
+        }
+    }
+    return cached;
+}
+
+std::int16_t Module1::InitGBPMode(std::uint8_t port) {
+    return entry(m_init, "InitGBPMode")(port);
+}
+
+std::int16_t Module1::EndGBPMode() {
+    return entry(m_end, "EndGBPMode")();
+}
+
+std::int16_t Module1::ClearNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber) {
+    return entry(m_clear, "ClearNVMFile")(fileGroup, fileNumber);
+}
+
+std::int16_t Module1::WriteNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber,
+                                   std::uint8_t* buffer, std::int32_t length) {
+    return entry(m_write, "WriteNVMFile")(fileGroup, fileNumber, buffer, length);
+}
+
+std::int16_t Module1::GetNVMFileSize(std::uint8_t fileGroup, std::uint8_t fileNumber) {
+    return entry(m_size, "GetNVMFileSize")(fileGroup, fileNumber);
+}
+
+std::int16_t Module1::ReadNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber,
+                                  std::uint8_t* buffer, std::int32_t maxLength) {
+    return entry(m_read, "ReadNVMFile")(fileGroup, fileNumber, buffer, maxLength);
+}
+
+}  // namespace hideaway

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QLibrary>
+#include <QStringList>
+
+#include "gbp_abi.h"
+#include "gbp_library.h"
+
+namespace hideaway {
+
+/// The phone-link library GBP, loaded at the first call of any operation. Each operation is
+/// looked up by its exported name at its own first call and kept. A library that cannot be
+/// loaded raises AppError 48, an operation it does not export AppError 453; both name the
+/// library and the operation.
+class Module1 final : public GbpLibrary {
+public:
+    /// The library is looked for under each candidate name in turn; QLibrary adds the platform's
+    /// prefix and suffix (libGBP.so, GBP.dll).
+    explicit Module1(QStringList candidates = defaultCandidates());
+
+    /// The executable's own folder first, then the system's library path.
+    static QStringList defaultCandidates();
+
+    /// Whether any call has loaded the library yet.
+    bool isLoaded() const { return m_library.isLoaded(); }
+    /// The file the library was loaded from, once loaded.
+    QString loadedFrom() const { return isLoaded() ? m_library.fileName() : QString(); }
+
+    std::int16_t InitGBPMode(std::uint8_t port) override;
+    std::int16_t EndGBPMode() override;
+    std::int16_t ClearNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber) override;
+    std::int16_t WriteNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber,
+                              std::uint8_t* buffer, std::int32_t length) override;
+    std::int16_t GetNVMFileSize(std::uint8_t fileGroup, std::uint8_t fileNumber) override;
+    std::int16_t ReadNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber,
+                             std::uint8_t* buffer, std::int32_t maxLength) override;
+
+private:
+    template <typename Fn>
+    Fn entry(Fn& cached, const char* name);
+    void load(const char* operation);
+
+    QStringList m_candidates;
+    QLibrary m_library;
+    GbpInitGBPModeFn m_init = nullptr;
+    GbpEndGBPModeFn m_end = nullptr;
+    GbpClearNVMFileFn m_clear = nullptr;
+    GbpWriteNVMFileFn m_write = nullptr;
+    GbpGetNVMFileSizeFn m_size = nullptr;
+    GbpReadNVMFileFn m_read = nullptr;
+};
+
+}  // namespace hideaway

@@ -1,0 +1,27 @@
+#include "connect_phone.h"
+#include "gbp_library.h"
+#include "slot_operations.h"
+#include "slot_table.h"
+#include "slot_view.h"
+
+namespace hideaway {
+
+void ClearSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library) {
+    view.setStatus(QString::fromLatin1(slot.clearStartText));
+    view.setLcdStatus(QStringLiteral("Clearing..."));
+    if (ConnectPhone(view, library) < 0) {
+        return;
+    }
+
+    // The library gives ClearNVMFile's result no meaning, so it is not looked at.
+    library.ClearNVMFile(slot.fileGroup, slot.fileNumber);
+    library.EndGBPMode();
+
+    view.setStatus(QString::fromLatin1(slot.clearDoneText));
+    view.setLcdStatus(QStringLiteral("CLEAR"));
+    view.setSlotProgress(slot.number, 0.0F);
+    view.setSlotName(slot.number, QString::fromLatin1(slot.clearedText));
+    view.setSlotBytes(slot.number, QStringLiteral("0"));
+}
+
+}  // namespace hideaway
