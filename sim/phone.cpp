@@ -1,0 +1,249 @@
+#include "phone.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+#include <thread>
+
+#include "platform.h"
+#include "serial_line.h"
+
+namespace hideaway::sim {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path phoneFolder() {
+    fs::path folder = environmentPath(kPhoneDirVariable);
+    return folder.empty() ? defaultPhoneFolder() : folder;
+}
+
+// A crash mid-write leaves a temporary beside the NVM file; the NVM file itself is whole, so the
+// leftover only takes room. One program drives a phone at a time, so none is in use here.
+bool removeLeftoverTemporaries(const fs::path& folder, std::error_code& error) {
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        std::string name;
+        try {
+            name = it->path().filename().string();
+        } catch (const std::exception&) {
+            continue;  // a name this platform cannot spell as text is none of ours
+        }
+        if (isTemporaryName(name)) {
+            std::error_code ignored;
+            fs::remove(it->path(), ignored);
+        }
+    }
+    return !error;
+}
+
+}  // namespace
+
+void Phone::report(const std::string& message) {
+    std::fprintf(stderr, "%s\n", message.c_str());
+    std::fflush(stderr);
+}
+
+void Phone::playLine(std::int64_t bytes) const {
+    const auto delay = lineDelay(m_settings.baud, bytes);
+    if (delay.count() > 0) {
+        std::this_thread::sleep_for(delay);
+    }
+}
+
+std::optional<std::int16_t> Phone::loadSettings() {
+    std::string fileText;
+    const fs::path file = m_folder / kSettingsFileName;
+    std::error_code error;
+    if (fs::exists(file, error)) {
+        std::ifstream in(file, std::ios::binary);
+        std::ostringstream content;
+        content << in.rdbuf();
+        if (!in || fs::is_directory(file, error)) {
+            report("GBP: cannot read " + file.string());
+            return result::kSettingsUnreadable;
+        }
+        fileText = content.str();
+    } else if (error) {
+        report("GBP: cannot read " + file.string() + ": " + error.message());
+        return result::kSettingsUnreadable;
+    }
+    const std::string environmentLines = environmentText(kSettingsVariable);
+
+    std::string text = fileText;
+    text.push_back('\0');
+    text += environmentLines;
+    if (m_settingsText == text) {
+        return std::nullopt;  // unchanged: keep what the "next N" rules have counted so far
+    }
+
+    Settings fresh;
+    auto malformed = applySettings(fileText, '\n', kSettingsFileName, fresh);
+    if (!malformed) {
+        malformed = applySettings(environmentLines, ';', kSettingsVariable, fresh);
+    }
+    if (malformed) {
+        report(*malformed);
+        m_settings = Settings();
+        m_settingsText.reset();
+        return result::kMalformedSetting;
+    }
+    m_settings = fresh;
+    m_settingsText = std::move(text);
+    return std::nullopt;
+}
+
+std::int16_t Phone::initGbpMode(std::uint8_t port) {
+    // Every attempt starts from a closed link, so a failed one leaves GBP mode closed.
+    m_open = false;
+    m_folder = phoneFolder();
+    if (m_folder.empty()) {
+        report(std::string("GBP: no phone folder: set ") + kPhoneDirVariable);
+        return result::kFolderUnusable;
+    }
+    std::error_code error;
+    fs::create_directories(m_folder, error);
+    if (error || !fs::is_directory(m_folder, error) ||
+        !removeLeftoverTemporaries(m_folder, error)) {
+        report("GBP: phone folder " + m_folder.string() + " is unusable" +
+               (error ? ": " + error.message() : std::string()));
+        return result::kFolderUnusable;
+    }
+    if (const auto failed = loadSettings()) {
+        return *failed;
+    }
+
+    playLine(kFrameBytes);
+    if (const auto forced = m_settings.takeForced(Operation::InitGBPMode)) {
+        m_open = *forced == result::kOk;
+        return *forced;
+    }
+    if (port != m_settings.port) {
+        return result::kNoPhoneOnPort;
+    }
+    m_open = true;
+    return result::kOk;
+}
+
+std::int16_t Phone::endGbpMode() {
+    playLine(kFrameBytes);
+    if (const auto forced = m_settings.takeForced(Operation::EndGBPMode)) {
+        return *forced;  // a phone that did not hear the command stays as it was
+    }
+    m_open = false;
+    return result::kOk;
+}
+
+std::optional<std::int16_t> Phone::admit(Operation operation, std::uint8_t fileGroup,
+                                         std::uint8_t fileNumber) {
+    playLine(kFrameBytes);
+    if (!m_open) {
+        return result::kNotInGbpMode;
+    }
+    if (fileGroup != kNvmGroup) {
+        return result::kNoSuchNvmFile;
+    }
+    return m_settings.takeForced(operation, fileNumber);
+}
+
+fs::path Phone::nvmPath(std::uint8_t fileNumber) const {
+    char name[32];
+    std::snprintf(name, sizeof name, "nvm-%02u-%02u.bin", static_cast<unsigned>(kNvmGroup),
+                  static_cast<unsigned>(fileNumber));
+    return m_folder / name;
+}
+
+std::int32_t Phone::storedSize(const fs::path& file) const {
+    std::error_code error;
+    const fs::file_status status = fs::status(file, error);
+    if (status.type() == fs::file_type::not_found) {
+        return 0;  // never written: an empty NVM file
+    }
+    if (error || status.type() != fs::file_type::regular) {
+        return result::kIoError;
+    }
+    const auto size = fs::file_size(file, error);
+    if (error) {
+        return result::kIoError;
+    }
+    if (size > static_cast<std::uintmax_t>(kNvmCapacity)) {
+        return result::kDamagedNvmFile;
+    }
+    return static_cast<std::int32_t>(size);
+}
+
+std::int16_t Phone::store(std::uint8_t fileNumber, const std::vector<std::uint8_t>& data) {
+    std::string reason;
+    const fs::path file = nvmPath(fileNumber);
+    if (!replaceFileAtomically(file, data, reason)) {
+        report("GBP: " + file.string() + ": " + reason);
+        return result::kIoError;
+    }
+    return result::kOk;
+}
+
+std::int16_t Phone::clearNvmFile(std::uint8_t fileGroup, std::uint8_t fileNumber) {
+    if (const auto decided = admit(Operation::ClearNVMFile, fileGroup, fileNumber)) {
+        return *decided;
+    }
+    return store(fileNumber, {});
+}
+
+std::int16_t Phone::writeNvmFile(std::uint8_t fileGroup, std::uint8_t fileNumber,
+                                 const std::uint8_t* buffer, std::int32_t length) {
+    if (const auto decided = admit(Operation::WriteNVMFile, fileGroup, fileNumber)) {
+        return *decided;
+    }
+    if (length < 0 || (buffer == nullptr && length > 0)) {
+        return result::kBadArgument;
+    }
+    playLine(length);
+    // The phone keeps what fits; a short write then loses its tail, so the fault always shows.
+    const std::int32_t kept = std::min(length, kNvmCapacity);
+    const std::int32_t stored = std::max(0, kept - m_settings.writeShortBy);
+    std::vector<std::uint8_t> data(buffer, buffer + stored);
+    if (m_settings.corruptAt && *m_settings.corruptAt < stored) {
+        std::uint8_t& victim = data[static_cast<std::size_t>(*m_settings.corruptAt)];
+        victim = static_cast<std::uint8_t>(victim ^ 0xFFu);
+    }
+    return store(fileNumber, data);
+}
+
+std::int16_t Phone::getNvmFileSize(std::uint8_t fileGroup, std::uint8_t fileNumber) {
+    if (const auto decided = admit(Operation::GetNVMFileSize, fileGroup, fileNumber)) {
+        return *decided;
+    }
+    return static_cast<std::int16_t>(storedSize(nvmPath(fileNumber)));
+}
+
+std::int16_t Phone::readNvmFile(std::uint8_t fileGroup, std::uint8_t fileNumber,
+                                std::uint8_t* buffer, std::int32_t maxLength) {
+    if (const auto decided = admit(Operation::ReadNVMFile, fileGroup, fileNumber)) {
+        return *decided;
+    }
+    if (maxLength < 0 || (buffer == nullptr && maxLength > 0)) {
+        return result::kBadArgument;
+    }
+    const fs::path file = nvmPath(fileNumber);
+    const std::int32_t size = storedSize(file);
+    if (size < 0) {
+        return static_cast<std::int16_t>(size);
+    }
+    const std::int32_t count = std::min(size, maxLength);
+    if (count > 0) {
+        std::ifstream in(file, std::ios::binary);
+        std::vector<char> data(static_cast<std::size_t>(count));
+        // Read into our own buffer first: a failed read leaves the caller's untouched.
+        if (!in.read(data.data(), count)) {
+            return result::kIoError;
+        }
+        std::memcpy(buffer, data.data(), data.size());
+    }
+    playLine(count);
+    return static_cast<std::int16_t>(count);
+}
+
+}  // namespace hideaway::sim
