@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QDir>
 
+#include <utility>
+
 #include "app_error.h"
 
 namespace hideaway {

@@ -29,11 +29,11 @@ public:
     std::int16_t InitGBPMode(std::uint8_t port) override;
     std::int16_t EndGBPMode() override;
     std::int16_t ClearNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber) override;
-    std::int16_t WriteNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber,
-                              std::uint8_t* buffer, std::int32_t length) override;
+    std::int16_t WriteNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber, std::uint8_t* buffer,
+                              std::int32_t length) override;
     std::int16_t GetNVMFileSize(std::uint8_t fileGroup, std::uint8_t fileNumber) override;
-    std::int16_t ReadNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber,
-                             std::uint8_t* buffer, std::int32_t maxLength) override;
+    std::int16_t ReadNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber, std::uint8_t* buffer,
+                             std::int32_t maxLength) override;
 
 private:
     template <typename Fn>

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 
 #include <QLocale>
@@ -30,8 +31,8 @@ void CheckSlots(SlotView& view, GbpLibrary& library) {
         // A negative size is the library's failure result and shows as an empty slot.
         if (sizes[i] > 0) {
             // A size beyond the scale fills the bar; the byte count keeps the whole number.
-            view.setSlotProgress(slot.number,
-                                 static_cast<float>(std::min<std::int32_t>(sizes[i], SlotCapacity)));
+            view.setSlotProgress(
+                slot.number, static_cast<float>(std::min<std::int32_t>(sizes[i], SlotCapacity)));
             view.setSlotBytes(slot.number, QString::number(sizes[i]));
             view.setSlotName(slot.number, QString::fromLatin1(slot.presentText));
         } else {

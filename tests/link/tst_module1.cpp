@@ -1,0 +1,280 @@
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLibrary>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <vector>
+
+#include "app_error.h"
+#include "module1.h"
+#include "recorder_state.h"
+
+using hideaway::AppError;
+using hideaway::ErrorCode;
+using hideaway::Module1;
+
+namespace {
+
+const QString kRecorderFile = QStringLiteral(RECORDER_FILE);
+const QString kRecorderDir = QStringLiteral(RECORDER_DIR);
+const QString kPartialFile = QStringLiteral(PARTIAL_FILE);
+const QString kPartialDir = QStringLiteral(PARTIAL_DIR);
+
+// Calls one operation by name with harmless arguments.
+std::int16_t callOperation(Module1& module, const QString& operation) {
+    std::vector<std::uint8_t> buffer(16);
+    if (operation == QLatin1String("InitGBPMode")) {
+        return module.InitGBPMode(1);
+    }
+    if (operation == QLatin1String("EndGBPMode")) {
+        return module.EndGBPMode();
+    }
+    if (operation == QLatin1String("ClearNVMFile")) {
+        return module.ClearNVMFile(18, 9);
+    }
+    if (operation == QLatin1String("WriteNVMFile")) {
+        return module.WriteNVMFile(18, 9, buffer.data(), 0);
+    }
+    if (operation == QLatin1String("GetNVMFileSize")) {
+        return module.GetNVMFileSize(18, 9);
+    }
+    if (operation == QLatin1String("ReadNVMFile")) {
+        return module.ReadNVMFile(18, 9, buffer.data(), 0);
+    }
+    qFatal("unknown operation");
+}
+
+void addOperationRows() {
+    QTest::addColumn<QString>("operation");
+    for (const char* name : {"InitGBPMode", "EndGBPMode", "ClearNVMFile", "WriteNVMFile",
+                             "GetNVMFileSize", "ReadNVMFile"}) {
+        QTest::newRow(name) << QString::fromLatin1(name);
+    }
+}
+
+bool mappedIntoProcess(const QString& path) {
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    if (!maps.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    return QString::fromLocal8Bit(maps.readAll()).contains(path);
+}
+
+}  // namespace
+
+class TestModule1 : public QObject {
+    Q_OBJECT
+
+private:
+    RecorderState* m_recorder = nullptr;
+
+private slots:
+    // Runs first, and only it uses the incomplete library before the others do: a library stays
+    // in the process once loaded.
+    void nothingLoadedBeforeTheFirstCall() {
+        const QString mapped = QFileInfo(kPartialFile).canonicalFilePath();
+        Module1 module({kPartialFile});
+        QVERIFY(!module.isLoaded());
+        QVERIFY(module.loadedFrom().isEmpty());
+#ifdef Q_OS_LINUX
+        QVERIFY(!mappedIntoProcess(mapped));
+#endif
+        module.ClearNVMFile(18, 9);
+        QVERIFY(module.isLoaded());
+        QCOMPARE(module.loadedFrom(), kPartialFile);
+#ifdef Q_OS_LINUX
+        QVERIFY(mappedIntoProcess(mapped));
+#endif
+    }
+
+    void init() {
+        QLibrary probe(kRecorderFile);
+        auto stateOf = reinterpret_cast<RecorderStateFn>(probe.resolve("RecorderStateOf"));
+        QVERIFY2(stateOf != nullptr, qPrintable(probe.errorString()));
+        m_recorder = stateOf();
+        *m_recorder = RecorderState{};
+    }
+
+    void defaultPlacesAreTheProgramFolderThenTheSystemPath() {
+        const QStringList expected{
+            QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("GBP")),
+            QStringLiteral("GBP")};
+        QCOMPARE(Module1::defaultCandidates(), expected);
+    }
+
+    void folderAndBareNameFindThePlatformFile() {
+        Module1 module({QDir(kRecorderDir).filePath(QStringLiteral("GBP"))});
+        QCOMPARE(int(module.EndGBPMode()), 0);
+        QCOMPARE(m_recorder->calls[kRecorderEnd], 1);
+    }
+
+    void firstPlaceThatHoldsTheLibraryWins() {
+        const QTemporaryDir empty;
+        QVERIFY(empty.isValid());
+        Module1 fallsThrough({QDir(empty.path()).filePath(QStringLiteral("GBP")),
+                              QDir(kRecorderDir).filePath(QStringLiteral("GBP"))});
+        fallsThrough.InitGBPMode(3);
+        QCOMPARE(m_recorder->port, 3);
+        QVERIFY(fallsThrough.loadedFrom().startsWith(kRecorderDir));
+
+        Module1 takesFirst({QDir(kPartialDir).filePath(QStringLiteral("GBP")),
+                            QDir(kRecorderDir).filePath(QStringLiteral("GBP"))});
+        takesFirst.InitGBPMode(4);
+        QVERIFY(takesFirst.loadedFrom().startsWith(kPartialDir));
+        QCOMPARE(m_recorder->calls[kRecorderInit], 1);
+    }
+
+    void missingLibraryRaisesErrorNamingIt_data() {
+        addOperationRows();
+    }
+    void missingLibraryRaisesErrorNamingIt() {
+        QFETCH(QString, operation);
+        const QTemporaryDir empty;
+        QVERIFY(empty.isValid());
+        Module1 module({QDir(empty.path()).filePath(QStringLiteral("GBP"))});
+        // The second call looks again, so a library put in place later is still found.
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            try {
+                callOperation(module, operation);
+                QFAIL("no error raised");
+            } catch (const AppError& error) {
+                QCOMPARE(error.code(), ErrorCode::LibraryNotLoaded);
+                QCOMPARE(error.number(), 48);
+                QVERIFY2(error.description().contains(QLatin1String("GBP")),
+                         qPrintable(error.description()));
+                QVERIFY2(error.description().contains(operation), qPrintable(error.description()));
+            }
+        }
+        QVERIFY(!module.isLoaded());
+    }
+
+    void noPlaceToLookRaisesTheSameError() {
+        Module1 module(QStringList{});
+        QVERIFY_THROWS_EXCEPTION(AppError, module.InitGBPMode(1));
+    }
+
+    void missingOperationRaisesErrorNamingIt() {
+        Module1 module({QDir(kPartialDir).filePath(QStringLiteral("GBP"))});
+        QCOMPARE(int(module.InitGBPMode(1)), 0);
+        QCOMPARE(int(module.ClearNVMFile(18, 9)), 0);
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            try {
+                module.EndGBPMode();
+                QFAIL("no error raised");
+            } catch (const AppError& error) {
+                QCOMPARE(error.code(), ErrorCode::EntryPointMissing);
+                QCOMPARE(error.number(), 453);
+                QVERIFY2(error.description().contains(QLatin1String("EndGBPMode")),
+                         qPrintable(error.description()));
+                QVERIFY2(error.description().contains(QLatin1String("GBP")),
+                         qPrintable(error.description()));
+            }
+        }
+        // The operations it does export keep working after the failure.
+        QCOMPARE(int(module.InitGBPMode(2)), 0);
+    }
+
+    void resultsComeBackAsSigned16Bit_data() {
+        QTest::addColumn<int>("result");
+        QTest::newRow("result 0") << 0;
+        QTest::newRow("result 5") << 5;
+        QTest::newRow("result -1") << -1;
+        QTest::newRow("result 32767") << 32767;
+        QTest::newRow("result -32768") << -32768;
+        QTest::newRow("result -256") << -256;
+    }
+    void resultsComeBackAsSigned16Bit() {
+        QFETCH(int, result);
+        m_recorder->result = static_cast<std::int16_t>(result);
+        Module1 module({kRecorderFile});
+        const QStringList operations{
+            QStringLiteral("InitGBPMode"),    QStringLiteral("EndGBPMode"),
+            QStringLiteral("ClearNVMFile"),   QStringLiteral("WriteNVMFile"),
+            QStringLiteral("GetNVMFileSize"), QStringLiteral("ReadNVMFile")};
+        for (int i = 0; i < operations.size(); ++i) {
+            QCOMPARE(int(callOperation(module, operations[i])), result);
+            // Each call reaches the library exactly once.
+            QCOMPARE(m_recorder->calls[i], 1);
+        }
+    }
+
+    void selectorsAndPortCrossIntact_data() {
+        QTest::addColumn<int>("port");
+        QTest::addColumn<int>("fileGroup");
+        QTest::addColumn<int>("fileNumber");
+        QTest::newRow("port 1, slot 1") << 1 << 18 << 9;
+        QTest::newRow("port 5, slot 5") << 5 << 18 << 13;
+        QTest::newRow("full 8-bit range") << 255 << 255 << 0;
+    }
+    void selectorsAndPortCrossIntact() {
+        QFETCH(int, port);
+        QFETCH(int, fileGroup);
+        QFETCH(int, fileNumber);
+        const auto group = static_cast<std::uint8_t>(fileGroup);
+        const auto number = static_cast<std::uint8_t>(fileNumber);
+        Module1 module({kRecorderFile});
+        std::vector<std::uint8_t> buffer(8);
+
+        module.InitGBPMode(static_cast<std::uint8_t>(port));
+        QCOMPARE(m_recorder->port, port);
+        const auto check = [&] {
+            QCOMPARE(m_recorder->fileGroup, fileGroup);
+            QCOMPARE(m_recorder->fileNumber, fileNumber);
+            *m_recorder = RecorderState{};
+        };
+        module.ClearNVMFile(group, number);
+        check();
+        module.WriteNVMFile(group, number, buffer.data(), 0);
+        check();
+        module.GetNVMFileSize(group, number);
+        check();
+        module.ReadNVMFile(group, number, buffer.data(), 0);
+        check();
+    }
+
+    void writeHandsOverTheWholeBuffer_data() {
+        QTest::addColumn<int>("length");
+        QTest::newRow("empty file") << 0;
+        QTest::newRow("one byte") << 1;
+        QTest::newRow("largest upload") << 20990;
+        // Beyond 16 bits: the length is a 32-bit value all the way.
+        QTest::newRow("70000 bytes") << 70000;
+    }
+    void writeHandsOverTheWholeBuffer() {
+        QFETCH(int, length);
+        std::vector<std::uint8_t> buffer(static_cast<std::size_t>(length) + 1);
+        std::uint32_t hash = 2166136261U;
+        for (int i = 0; i < length; ++i) {
+            buffer[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>((i * 13 + 5) & 0xFF);
+            hash = (hash ^ buffer[static_cast<std::size_t>(i)]) * 16777619U;
+        }
+        Module1 module({kRecorderFile});
+        module.WriteNVMFile(18, 11, buffer.data(), length);
+        QCOMPARE(m_recorder->length, length);
+        QCOMPARE(m_recorder->writtenHash, hash);
+    }
+
+    void readFillsTheCallersBuffer() {
+        constexpr int kBufferSize = 21002;
+        constexpr int kMaximum = 21000;
+        std::vector<std::uint8_t> buffer(kBufferSize, 0xEE);
+        m_recorder->readCount = kBufferSize;
+        m_recorder->result = kMaximum;
+        Module1 module({kRecorderFile});
+        QCOMPARE(int(module.ReadNVMFile(18, 12, buffer.data(), kMaximum)), kMaximum);
+        QCOMPARE(m_recorder->length, kMaximum);
+        for (int i = 0; i < kMaximum; ++i) {
+            if (buffer[static_cast<std::size_t>(i)] != ((i * 31 + 7) & 0xFF)) {
+                QFAIL(qPrintable(QStringLiteral("byte %1 differs").arg(i)));
+            }
+        }
+        QCOMPARE(int(buffer[kMaximum]), 0xEE);
+        QCOMPARE(int(buffer[kMaximum + 1]), 0xEE);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestModule1)
+#include "tst_module1.moc"

@@ -1,0 +1,165 @@
+// Check and clear through the real loader and the simulated phone kept in a temporary folder.
+#include <QCoreApplication>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <vector>
+
+#include "event_log.h"
+#include "module1.h"
+#include "recording_view.h"
+#include "slot_operations.h"
+#include "slot_table.h"
+
+using hideaway::CheckSlots;
+using hideaway::ClearSlot;
+using hideaway::Module1;
+using hideaway::slotRow;
+using hideaway::test::EventLog;
+using hideaway::test::RecordingView;
+
+namespace {
+
+// Distinct sizes, so a slot mixed up with another shows; slot 5 is a full slot.
+int sizeOf(int slot) {
+    return slot == 5 ? 21000 : 1000 * slot + slot;
+}
+
+std::vector<std::uint8_t> contentOf(int slot) {
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(sizeOf(slot)) + 1);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<std::uint8_t>((i * 7 + static_cast<std::size_t>(slot)) & 0xFF);
+    }
+    return bytes;
+}
+
+}  // namespace
+
+class TestSlotsOnPhone : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_phone;
+
+    // Fills all five slots the way an upload does: WriteNVMFile inside GBP mode.
+    void fillPhone(Module1& module) {
+        QCOMPARE(int(module.InitGBPMode(1)), 0);
+        for (int slot = 1; slot <= 5; ++slot) {
+            std::vector<std::uint8_t> bytes = contentOf(slot);
+            module.WriteNVMFile(18, static_cast<std::uint8_t>(8 + slot), bytes.data(),
+                                sizeOf(slot));
+        }
+        module.EndGBPMode();
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_phone.isValid());
+        qputenv("HIDEAWAY_PHONE_DIR", QFile::encodeName(m_phone.path()));
+        qunsetenv("HIDEAWAY_PHONE_SETTINGS");
+    }
+
+    void libraryComesFromTheProgramFolder() {
+        Module1 module;
+        module.EndGBPMode();
+        QVERIFY2(module.loadedFrom().startsWith(QCoreApplication::applicationDirPath()),
+                 qPrintable(module.loadedFrom()));
+    }
+
+    void checkClearCheck_data() {
+        QTest::addColumn<int>("slot");
+        for (int n = 1; n <= 5; ++n) {
+            QTest::addRow("clear slot %d", n) << n;
+        }
+    }
+    void checkClearCheck() {
+        QFETCH(int, slot);
+        Module1 module;
+        fillPhone(module);
+        EventLog log;
+        RecordingView view(log);
+        int fullTotal = 0;
+        for (int n = 1; n <= 5; ++n) {
+            fullTotal += sizeOf(n);
+        }
+
+        CheckSlots(view, module);
+        for (std::size_t n = 1; n <= 5; ++n) {
+            const int size = sizeOf(int(n));
+            QCOMPARE(view.names[n], QStringLiteral("File PRESENT in Slot%1!").arg(n));
+            QCOMPARE(view.bytes[n], QString::number(size));
+            QCOMPARE(view.bars[n], float(size));
+        }
+        QCOMPARE(view.total, QString::number(fullTotal));
+
+        ClearSlot(slotRow(slot), view, module);
+        QCOMPARE(view.status, QStringLiteral("S%1 CLEAR").arg(slot));
+        QCOMPARE(view.names[std::size_t(slot)], QStringLiteral("<SLOT%1 CLEAR>").arg(slot));
+        QCOMPARE(view.total, QString::number(fullTotal));
+
+        CheckSlots(view, module);
+        for (std::size_t n = 1; n <= 5; ++n) {
+            if (int(n) == slot) {
+                QCOMPARE(view.names[n], QStringLiteral("<EMPTY SLOT>"));
+                QCOMPARE(view.bytes[n], QStringLiteral("0"));
+            } else {
+                QCOMPARE(view.names[n], QStringLiteral("File PRESENT in Slot%1!").arg(n));
+                QCOMPARE(view.bytes[n], QString::number(sizeOf(int(n))));
+            }
+        }
+        QCOMPARE(view.total, QString::number(fullTotal - sizeOf(slot)));
+
+        // The other slots still hold exactly what was put there.
+        QCOMPARE(int(module.InitGBPMode(1)), 0);
+        for (int n = 1; n <= 5; ++n) {
+            if (n == slot) {
+                continue;
+            }
+            std::vector<std::uint8_t> read(21002);
+            const int count =
+                module.ReadNVMFile(18, static_cast<std::uint8_t>(8 + n), read.data(), 21000);
+            QCOMPARE(count, sizeOf(n));
+            const std::vector<std::uint8_t> expected = contentOf(n);
+            QVERIFY(std::equal(read.begin(), read.begin() + count, expected.begin()));
+        }
+        module.EndGBPMode();
+    }
+
+    void noPhoneOnTheChosenPort() {
+        Module1 module;
+        fillPhone(module);
+        EventLog log;
+        RecordingView view(log);
+        view.selectCom(2);
+
+        CheckSlots(view, module);
+
+        // The phone answers on COM1 only and refuses other ports with 1.
+        QCOMPARE(view.status, QStringLiteral("Error:  1"));
+        QCOMPARE(view.lcd, QStringLiteral("Error!"));
+        QCOMPARE(view.messages, QStringList{QStringLiteral("Unable to initialize GBP Mode...")});
+        QCOMPARE(view.total, QStringLiteral("0"));
+        QVERIFY(log.matching(QStringLiteral("Name")).isEmpty());
+    }
+
+    void failedMeasurementShowsAsEmpty() {
+        Module1 module;
+        fillPhone(module);
+        qputenv("HIDEAWAY_PHONE_SETTINGS", "force.GetNVMFileSize.11 = -3");
+        const auto restore = qScopeGuard([] { qunsetenv("HIDEAWAY_PHONE_SETTINGS"); });
+        EventLog log;
+        RecordingView view(log);
+
+        CheckSlots(view, module);
+
+        QCOMPARE(view.names[3], QStringLiteral("<EMPTY SLOT>"));
+        QCOMPARE(view.bytes[3], QStringLiteral("0"));
+        QCOMPARE(view.names[4], QStringLiteral("File PRESENT in Slot4!"));
+        QCOMPARE(view.total, QString::number(sizeOf(1) + sizeOf(2) + sizeOf(4) + sizeOf(5)));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSlotsOnPhone)
+#include "tst_slots_on_phone.moc"
