@@ -12,8 +12,9 @@ namespace hideaway {
 /// address of element 0.
 using ByteBuffer = std::vector<std::uint8_t>;
 
-/// The length in bytes of the file at path. Throws AppError when there is no readable file there
-/// (a missing file, a folder, an empty name).
+/// The length in bytes of the file at path; a file beyond the 32-bit range gives the largest
+/// 32-bit count, never a wrapped one. Throws AppError when there is no regular file there (a
+/// missing file, a folder, a device or pipe, an empty name).
 std::int32_t fileLength(const QString& path);
 
 /// Re-sizes buffer to count + 1 zeroed elements and fills elements 0 to count - 1 with the file.

@@ -1,8 +1,79 @@
-// PLACEHOLDER: replaced by the transfer work; keeps the program linking meanwhile.
+#include "app_error.h"
+#include "connect_phone.h"
+#include "file_dialog.h"
+#include "file_transfer.h"
+#include "gbp_library.h"
 #include "slot_operations.h"
+#include "slot_read.h"
+#include "slot_table.h"
+#include "slot_view.h"
 
 namespace hideaway {
 
-void DownloadSlot(const SlotRow&, SlotView&, GbpLibrary&, FileDialog&) {}
+namespace {
+
+void askForSaveName(FileDialog& dialog) {
+    dialog.setCancelError(true);
+    dialog.setFilter(QStringLiteral("Bin Files *.bin|*.bin"));
+    dialog.ShowSave();
+}
+
+}  // namespace
+
+void DownloadSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library, FileDialog& dialog) {
+    try {
+        ByteBuffer buffer;
+        if (!slot.readsBeforeSaveDialog) {
+            askForSaveName(dialog);
+        }
+        if (ConnectPhone(view, library) < 0) {
+            return;
+        }
+        view.setStatus(QString::fromLatin1(slot.downloadStartText));
+        view.setLcdStatus(QStringLiteral("DOWNLOAD"));
+
+        const std::int16_t result = readSlot(library, slot, buffer);
+        if (isFailedRead(result)) {
+            view.setStatus(QString::number(result));
+            view.setLcdStatus(QStringLiteral("ERROR!"));
+            view.showMessage(QString::fromLatin1(slot.downloadFailedText));
+            library.EndGBPMode();
+            return;
+        }
+
+        const std::int32_t count = result;
+        if (slot.readsBeforeSaveDialog) {
+            askForSaveName(dialog);
+        }
+        const bool saved =
+            SaveBytesToFile(dialog.fileName(), buffer, count,
+                            [&view](const QString& text) { view.showMessage(text); });
+        if (!saved) {
+            // The save already told why; the row must not claim a file that was not written.
+            view.setStatus(QStringLiteral("ERROR"));
+            view.setLcdStatus(QStringLiteral("ERROR!"));
+            library.EndGBPMode();
+            return;
+        }
+
+        view.setLcdStatus(QStringLiteral("OK!"));
+        view.setSlotName(slot.number, dialog.fileName());
+        view.setStatus(QStringLiteral("OK"));
+        view.setSlotProgress(slot.number, static_cast<float>(result));
+        view.setSlotBytes(slot.number, QString::number(result));
+        library.EndGBPMode();
+        return;
+    } catch (const AppError& error) {
+        if (error.code() == ErrorCode::DialogCancelled) {
+            view.setLcdStatus(QString());
+            view.setStatus(QStringLiteral("CANCEL"));
+        } else {
+            view.showMessage(QStringLiteral("Error while opening save dialog:\r\n") +
+                             error.description());
+        }
+    }
+    // Not trapped: an error here (a library that cannot be loaded at all) reaches the window.
+    library.EndGBPMode();
+}
 
 }  // namespace hideaway

@@ -1,8 +1,93 @@
-// PLACEHOLDER: replaced by the transfer work; keeps the program linking meanwhile.
+#include <cstring>
+
+#include "app_error.h"
+#include "connect_phone.h"
+#include "file_dialog.h"
+#include "file_transfer.h"
+#include "gbp_library.h"
 #include "slot_operations.h"
+#include "slot_read.h"
+#include "slot_table.h"
+#include "slot_view.h"
 
 namespace hideaway {
 
-void UploadSlot(const SlotRow&, SlotView&, GbpLibrary&, FileDialog&) {}
+namespace {
+
+/// A matching size does not prove the content: the slot is read back over the open link and
+/// compared byte for byte with what was written.
+bool slotHolds(GbpLibrary& library, const SlotRow& slot, const ByteBuffer& written,
+               std::int32_t length) {
+    ByteBuffer readBack;
+    const std::int16_t result = readSlot(library, slot, readBack);
+    if (isFailedRead(result) || result != length) {
+        return false;
+    }
+    return std::memcmp(readBack.data(), written.data(), static_cast<std::size_t>(length)) == 0;
+}
+
+}  // namespace
+
+void UploadSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library, FileDialog& dialog) {
+    try {
+        view.setStatus(QStringLiteral("UPLOAD"));
+        view.setLcdStatus(QStringLiteral("Uploading..."));
+
+        dialog.setCancelError(true);
+        dialog.setFilter(QStringLiteral("Any Files *.*|*.*"));
+        dialog.ShowOpen();
+
+        // Taken once: the size test, the load, the write and the verification all use it.
+        const std::int32_t length = fileLength(dialog.fileName());
+        if (length > kUploadLimit) {
+            view.showMessage(QStringLiteral("FileSize MUST be under 21000 Bytes!!!"));
+            view.setStatus(QStringLiteral("ERROR"));
+            view.setLcdStatus(QStringLiteral("Error!"));
+            return;
+        }
+
+        // Loaded before any link opens, so a file that cannot be read never reaches the phone.
+        ByteBuffer buffer;
+        LoadFileBytes(dialog.fileName(), buffer, static_cast<std::int16_t>(length));
+
+        if (ConnectPhone(view, library) < 0) {
+            return;
+        }
+        library.ClearNVMFile(slot.fileGroup, slot.fileNumber);
+        library.EndGBPMode();
+
+        if (ConnectPhone(view, library) < 0) {
+            return;
+        }
+        library.WriteNVMFile(slot.fileGroup, slot.fileNumber, buffer.data(), length);
+        const std::int16_t size = library.GetNVMFileSize(slot.fileGroup, slot.fileNumber);
+
+        if (size == length && slotHolds(library, slot, buffer, length)) {
+            view.setLcdStatus(QStringLiteral("OK!"));
+            view.setSlotName(slot.number, dialog.fileName());
+            view.setSlotProgress(slot.number, static_cast<float>(length));
+            view.setStatus(QStringLiteral("OK"));
+            view.setSlotBytes(slot.number, QString::number(length));
+        } else {
+            view.showMessage(QStringLiteral("ERROR writing SLOT Content! Please Try Again!"));
+            if (slot.reportsFailedVerification) {
+                view.setLcdStatus(QStringLiteral("ERROR"));
+                view.setStatus(QStringLiteral("ERROR"));
+            }
+        }
+        library.EndGBPMode();
+        return;
+    } catch (const AppError& error) {
+        if (error.code() == ErrorCode::DialogCancelled) {
+            view.setLcdStatus(QString());
+            view.setStatus(QStringLiteral("CANCEL"));
+        } else {
+            view.showMessage(QStringLiteral("Error while opening load dialog:\r\n") +
+                             error.description());
+        }
+    }
+    // Not trapped: an error here (a library that cannot be loaded at all) reaches the window.
+    library.EndGBPMode();
+}
 
 }  // namespace hideaway

@@ -1,0 +1,339 @@
+#include <sys/stat.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app_error.h"
+#include "file_transfer.h"
+#include "transfer_fixtures.h"
+
+using namespace hideaway;
+using namespace hideaway::test;
+
+namespace {
+
+/// Records what SaveBytesToFile reports.
+struct Reports {
+    QStringList texts;
+    std::function<void(const QString&)> sink() {
+        return [this](const QString& text) { texts << text; };
+    }
+};
+
+ByteBuffer toBuffer(const QByteArray& bytes) {
+    return ByteBuffer(bytes.begin(), bytes.end());
+}
+
+QStringList folderEntries(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                  QDir::NoDotAndDotDot);
+}
+
+bool isCharacterDevice(const char* path) {
+    struct stat info {};
+    return ::lstat(path, &info) == 0 && S_ISCHR(info.st_mode);
+}
+
+}  // namespace
+
+class FileTransferTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void loadFillsBufferWithSpareZero_data();
+    void loadFillsBufferWithSpareZero();
+    void loadOfChangedFile_data();
+    void loadOfChangedFile();
+
+    void saveWritesExactlyCount_data();
+    void saveWritesExactlyCount();
+    void saveOverLongerFile();
+    void saveCountOutOfRange_data();
+    void saveCountOutOfRange();
+    void saveIntoMissingFolder();
+    void saveOntoFolder();
+    void saveIntoReadOnlyFolder_data();
+    void saveIntoReadOnlyFolder();
+    void saveIntoPipeWritesInPlace();
+    void saveOntoFullDisk();
+    void roundTripKeepsEveryByte();
+
+private:
+    QString path(const QString& name) const { return m_dir->filePath(name); }
+    /// Whether a save into a pipe writes through it and leaves the pipe in place.
+    bool pipeSurvivesSave(QString* why);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void FileTransferTest::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    // Reachable by the unprivileged user of the permission cases.
+    QVERIFY(QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                     QFile::ExeOwner | QFile::ReadOther |
+                                                     QFile::ExeOther));
+}
+
+void FileTransferTest::loadFillsBufferWithSpareZero_data() {
+    QTest::addColumn<int>("size");
+    QTest::newRow("empty file") << 0;
+    QTest::newRow("one byte") << 1;
+    QTest::newRow("one block of 4096") << 4096;
+    QTest::newRow("upload limit") << 20990;
+}
+
+void FileTransferTest::loadFillsBufferWithSpareZero() {
+    QFETCH(int, size);
+    const QByteArray bytes = randomBytes(size, 11);
+    QVERIFY(writeFile(path(QStringLiteral("in.bin")), bytes));
+    // Whatever the buffer held before is gone.
+    ByteBuffer buffer(30000, 0xAA);
+    const int descriptors = openDescriptors();
+
+    LoadFileBytes(path(QStringLiteral("in.bin")), buffer, static_cast<std::int16_t>(size));
+
+    QCOMPARE(buffer.size(), static_cast<std::size_t>(size) + 1);
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(buffer.data()), size), bytes);
+    QCOMPARE(buffer.back(), std::uint8_t{0});
+    QCOMPARE(openDescriptors(), descriptors);
+}
+
+void FileTransferTest::loadOfChangedFile_data() {
+    QTest::addColumn<int>("actual");
+    QTest::addColumn<int>("count");
+    QTest::newRow("file grew after it was measured") << 20 << 10;
+    QTest::newRow("file shrank after it was measured") << 10 << 20;
+    QTest::newRow("file emptied after it was measured") << 0 << 5;
+    QTest::newRow("empty file filled after it was measured") << 3 << 0;
+}
+
+void FileTransferTest::loadOfChangedFile() {
+    QFETCH(int, actual);
+    QFETCH(int, count);
+    // Placeholders in the name must reach the description as they stand.
+    const QString file = path(QStringLiteral("changed 100%2 %1.bin"));
+    QVERIFY(writeFile(file, randomBytes(actual, 3)));
+    ByteBuffer buffer;
+    const int descriptors = openDescriptors();
+    try {
+        LoadFileBytes(file, buffer, static_cast<std::int16_t>(count));
+        QFAIL("a changed file was loaded as if it were whole");
+    } catch (const AppError& error) {
+        QCOMPARE(error.code(), ErrorCode::InputPastEnd);
+        QVERIFY2(error.description().contains(file), qPrintable(error.description()));
+    }
+    QCOMPARE(openDescriptors(), descriptors);
+}
+
+void FileTransferTest::saveWritesExactlyCount_data() {
+    QTest::addColumn<int>("count");
+    QTest::newRow("nothing read") << 0;
+    QTest::newRow("one byte") << 1;
+    QTest::newRow("full slot") << 21000;
+    QTest::newRow("whole buffer") << 21002;
+}
+
+void FileTransferTest::saveWritesExactlyCount() {
+    QFETCH(int, count);
+    const QByteArray bytes = randomBytes(21002, 5);
+    const QString target = path(QStringLiteral("new file.bin"));
+    Reports reports;
+    const int descriptors = openDescriptors();
+
+    QVERIFY(SaveBytesToFile(target, toBuffer(bytes), count, reports.sink()));
+
+    QCOMPARE(reports.texts, QStringList());
+    QCOMPARE(readFile(target), bytes.left(count));
+    QCOMPARE(QFileInfo(target).size(), qint64{count});
+    QCOMPARE(folderEntries(m_dir->path()), QStringList{QStringLiteral("new file.bin")});
+    QCOMPARE(openDescriptors(), descriptors);
+}
+
+void FileTransferTest::saveOverLongerFile() {
+    const QString target = path(QStringLiteral("old.bin"));
+    QVERIFY(writeFile(target, randomBytes(5000, 1)));
+    const QByteArray bytes = randomBytes(21002, 2);
+    Reports reports;
+
+    QVERIFY(SaveBytesToFile(target, toBuffer(bytes), 100, reports.sink()));
+
+    QCOMPARE(reports.texts, QStringList());
+    QCOMPARE(readFile(target), bytes.left(100));
+    QCOMPARE(folderEntries(m_dir->path()), QStringList{QStringLiteral("old.bin")});
+}
+
+void FileTransferTest::saveCountOutOfRange_data() {
+    QTest::addColumn<int>("bufferSize");
+    QTest::addColumn<int>("count");
+    QTest::newRow("negative count") << 21002 << -1;
+    QTest::newRow("count beyond the buffer") << 21002 << 21003;
+    QTest::newRow("count above 32767") << 40000 << 32768;
+}
+
+void FileTransferTest::saveCountOutOfRange() {
+    QFETCH(int, bufferSize);
+    QFETCH(int, count);
+    const QString existing = path(QStringLiteral("existing.bin"));
+    const QByteArray before = randomBytes(300, 9);
+    QVERIFY(writeFile(existing, before));
+    const ByteBuffer buffer(static_cast<std::size_t>(bufferSize), 0x11);
+
+    for (const QString& target : {path(QStringLiteral("fresh.bin")), existing}) {
+        Reports reports;
+        QVERIFY(!SaveBytesToFile(target, buffer, count, reports.sink()));
+        QCOMPARE(reports.texts.size(), 1);
+        QVERIFY2(reports.texts.first().startsWith(QStringLiteral("Subscript out of range")),
+                 qPrintable(reports.texts.first()));
+    }
+    QVERIFY(!QFile::exists(path(QStringLiteral("fresh.bin"))));
+    QCOMPARE(readFile(existing), before);
+    QCOMPARE(folderEntries(m_dir->path()), QStringList{QStringLiteral("existing.bin")});
+}
+
+void FileTransferTest::saveIntoMissingFolder() {
+    const QString target = path(QStringLiteral("missing/out.bin"));
+    Reports reports;
+    QVERIFY(!SaveBytesToFile(target, ByteBuffer(10, 1), 10, reports.sink()));
+    QCOMPARE(reports.texts, QStringList{QStringLiteral("Path not found: ") + target});
+    QCOMPARE(folderEntries(m_dir->path()), QStringList());
+}
+
+void FileTransferTest::saveOntoFolder() {
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("folder")));
+    Reports reports;
+    QVERIFY(
+        !SaveBytesToFile(path(QStringLiteral("folder")), ByteBuffer(10, 1), 10, reports.sink()));
+    QCOMPARE(reports.texts.size(), 1);
+    QVERIFY(reports.texts.first().startsWith(QStringLiteral("Path/File access error: ")));
+    QVERIFY(QFileInfo(path(QStringLiteral("folder"))).isDir());
+    QCOMPARE(folderEntries(path(QStringLiteral("folder"))), QStringList());
+}
+
+void FileTransferTest::saveIntoReadOnlyFolder_data() {
+    QTest::addColumn<bool>("existing");
+    QTest::addColumn<bool>("fileWritable");
+    QTest::newRow("new file") << false << false;
+    QTest::newRow("existing read-only file") << true << false;
+    // The file itself could be written in place, but not replaced as a whole.
+    QTest::newRow("existing writable file") << true << true;
+}
+
+void FileTransferTest::saveIntoReadOnlyFolder() {
+    QFETCH(bool, existing);
+    QFETCH(bool, fileWritable);
+    const QString folder = path(QStringLiteral("locked"));
+    const QString target = folder + QStringLiteral("/out.bin");
+    const QByteArray before = randomBytes(2000, 4);
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("locked")));
+    if (existing) {
+        QVERIFY(writeFile(target, before));
+        QVERIFY(QFile::setPermissions(target, fileWritable
+                                                  ? QFile::ReadOwner | QFile::WriteOwner |
+                                                        QFile::ReadOther | QFile::WriteOther
+                                                  : QFile::ReadOwner | QFile::ReadOther));
+    }
+    QVERIFY(QFile::setPermissions(
+        folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
+    // Lets the temporary folder be removed afterwards by a user without privileges.
+    const auto unlock = qScopeGuard([&folder] {
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    });
+    const QStringList entries = folderEntries(folder);
+    Reports reports;
+    bool saved = true;
+    {
+        Unprivileged user;
+        if (!user.ok()) {
+            QSKIP("cannot leave the privileged user, so every folder is writable");
+        }
+        saved = SaveBytesToFile(target, ByteBuffer(50, 0x42), 50, reports.sink());
+    }
+    QVERIFY(!saved);
+    QCOMPARE(reports.texts, QStringList{QStringLiteral("Permission denied: ") + target});
+    QCOMPARE(folderEntries(folder), entries);
+    if (existing) {
+        QCOMPARE(readFile(target), before);
+    }
+}
+
+bool FileTransferTest::pipeSurvivesSave(QString* why) {
+    const QString pipe = path(QStringLiteral("pipe"));
+    if (::mkfifo(QFile::encodeName(pipe).constData(), 0600) != 0) {
+        *why = QStringLiteral("no pipe could be made");
+        return false;
+    }
+    // A reader must be there, or opening the pipe for writing waits for one.
+    const int reader = ::open(QFile::encodeName(pipe).constData(), O_RDONLY | O_NONBLOCK);
+    const QByteArray bytes = randomBytes(300, 8);
+    Reports reports;
+    const bool saved = SaveBytesToFile(pipe, toBuffer(bytes), 300, reports.sink());
+    QByteArray received(400, '\0');
+    const auto got = reader >= 0 ? ::read(reader, received.data(), 400) : -1;
+    if (reader >= 0) {
+        ::close(reader);
+    }
+    struct stat info {};
+    const bool stillPipe =
+        ::lstat(QFile::encodeName(pipe).constData(), &info) == 0 && S_ISFIFO(info.st_mode);
+    if (!saved || !stillPipe || got != 300 || received.left(300) != bytes) {
+        *why = QStringLiteral("saved %1, pipe kept %2, bytes through %3, reports %4")
+                   .arg(saved)
+                   .arg(stillPipe)
+                   .arg(got)
+                   .arg(reports.texts.join(QLatin1Char('|')));
+        return false;
+    }
+    return true;
+}
+
+void FileTransferTest::saveIntoPipeWritesInPlace() {
+    QString why;
+    QVERIFY2(pipeSurvivesSave(&why), qPrintable(why));
+    QCOMPARE(folderEntries(m_dir->path()), QStringList{QStringLiteral("pipe")});
+}
+
+void FileTransferTest::saveOntoFullDisk() {
+    // A save that replaced its target by renaming would replace the device node itself; only
+    // try the device once a pipe has shown that such targets are written in place.
+    QString why;
+    if (!pipeSurvivesSave(&why)) {
+        QFAIL(qPrintable(QStringLiteral("not writing to /dev/full: ") + why));
+    }
+    if (!isCharacterDevice("/dev/full")) {
+        QSKIP("no /dev/full here");
+    }
+    const QStringList devices = folderEntries(QStringLiteral("/dev"));
+    Reports reports;
+
+    QVERIFY(
+        !SaveBytesToFile(QStringLiteral("/dev/full"), ByteBuffer(21002, 7), 21000, reports.sink()));
+
+    QCOMPARE(reports.texts.size(), 1);
+    QVERIFY2(reports.texts.first().startsWith(QStringLiteral("Disk full: /dev/full")),
+             qPrintable(reports.texts.first()));
+    QVERIFY(isCharacterDevice("/dev/full"));
+    QCOMPARE(folderEntries(QStringLiteral("/dev")), devices);
+}
+
+void FileTransferTest::roundTripKeepsEveryByte() {
+    const QString source = path(QStringLiteral("Urlaub 2003 \u00e9t\u00e9 \u2603.bin"));
+    const QString copy = path(QStringLiteral("copy of \u00e9t\u00e9.bin"));
+    const QByteArray bytes = randomBytes(12345, 21);
+    QVERIFY(writeFile(source, bytes));
+    ByteBuffer buffer;
+    const std::int32_t length = fileLength(source);
+    LoadFileBytes(source, buffer, static_cast<std::int16_t>(length));
+    Reports reports;
+    QVERIFY(SaveBytesToFile(copy, buffer, length, reports.sink()));
+    QCOMPARE(readFile(copy), bytes);
+}
+
+QTEST_GUILESS_MAIN(FileTransferTest)
+#include "tst_file_transfer.moc"

@@ -1,0 +1,392 @@
+#include <QTest>
+
+#include "app_error.h"
+#include "slot_bench.h"
+#include "slot_operations.h"
+#include "transfer_fixtures.h"
+
+using namespace hideaway;
+using namespace hideaway::test;
+
+namespace {
+
+const QString kOpen = QStringLiteral("ShowOpen[Any Files *.*|*.*]");
+const QString kFailedVerification =
+    QStringLiteral("Message=ERROR writing SLOT Content! Please Try Again!");
+
+/// What every upload does before it looks at the file.
+QStringList started() {
+    return {QStringLiteral("Status=UPLOAD"), QStringLiteral("LCD=Uploading..."), kOpen};
+}
+
+/// The steps from the first link to the size read back, for a file of length bytes.
+QStringList writtenAndMeasured(const SlotRow& slot, int length) {
+    const QString nvm = QStringLiteral("18,%1").arg(slot.fileNumber);
+    return started() + linkOpens() +
+           QStringList{QStringLiteral("ClearNVMFile(%1)").arg(nvm),
+                       QStringLiteral("EndGBPMode()")} +
+           linkOpens() +
+           QStringList{QStringLiteral("WriteNVMFile(%1,%2)").arg(nvm).arg(length),
+                       QStringLiteral("GetNVMFileSize(%1)").arg(nvm)};
+}
+
+QString readBack(const SlotRow& slot) {
+    return QStringLiteral("ReadNVMFile(18,%1,21000)").arg(slot.fileNumber);
+}
+
+enum class Fault { ShortWrite, ChangedByte, SizeFails, ReadBackFails, ReadBackLonger };
+
+}  // namespace
+
+class UploadSlotTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void storesFileAndShowsIt_data();
+    void storesFileAndShowsIt();
+    void resultsWithoutMeaningAreIgnored();
+    void cancel_data();
+    void cancel();
+    void fileTooLong_data();
+    void fileTooLong();
+    void failedVerification_data();
+    void failedVerification();
+    void linkCannotOpen_data();
+    void linkCannotOpen();
+    void fileCannotBeLoaded_data();
+    void fileCannotBeLoaded();
+    void libraryErrorIsTrapped_data();
+    void libraryErrorIsTrapped();
+    void endInErrorPathIsNotTrapped();
+};
+
+void UploadSlotTest::storesFileAndShowsIt_data() {
+    QTest::addColumn<int>("slot");
+    QTest::addColumn<int>("size");
+    for (const SlotRow& slot : kSlotTable) {
+        const int n = slot.number;
+        QTest::addRow("slot %d, empty file", n) << n << 0;
+        QTest::addRow("slot %d, one byte", n) << n << 1;
+        QTest::addRow("slot %d, upload limit", n) << n << 20990;
+    }
+}
+
+void UploadSlotTest::storesFileAndShowsIt() {
+    QFETCH(int, slot);
+    QFETCH(int, size);
+    const SlotRow& row = slotRow(slot);
+    SlotBench bench;
+    const QString file = bench.path(
+        QStringLiteral("Mein Tagebuch \u00e4\u00f6\u00fc \u65e5\u8a18 %1.bin").arg(size));
+    const QByteArray bytes = randomBytes(size, static_cast<quint32>(slot * 100 + size));
+    QVERIFY(writeFile(file, bytes));
+    bench.dialog.answers = {file};
+
+    UploadSlot(row, bench.view, bench.library, bench.dialog);
+
+    const QString count = QString::number(size);
+    QCOMPARE(
+        bench.log.entries,
+        (writtenAndMeasured(row, size) +
+         QStringList{
+             readBack(row), QStringLiteral("LCD=OK!"), QStringLiteral("Name%1=").arg(slot) + file,
+             QStringLiteral("Bar%1=%2").arg(slot).arg(count), QStringLiteral("Status=OK"),
+             QStringLiteral("Bytes%1=%2").arg(slot).arg(count), QStringLiteral("EndGBPMode()")}));
+    QVERIFY(bench.dialog.cancelError);
+    QCOMPARE(bench.phone(row), bytes);
+    QVERIFY(bench.othersKept(slot));
+    QCOMPARE(bench.view.bars[static_cast<std::size_t>(slot)], static_cast<float>(size));
+    QVERIFY(!bench.library.gbpModeOpen);
+}
+
+void UploadSlotTest::resultsWithoutMeaningAreIgnored() {
+    SlotBench bench;
+    bench.library.otherResult = -7;
+    QVERIFY(writeFile(bench.path(QStringLiteral("a.bin")), "abc"));
+    bench.dialog.answers = {bench.path(QStringLiteral("a.bin"))};
+
+    UploadSlot(slotRow(4), bench.view, bench.library, bench.dialog);
+
+    QCOMPARE(bench.view.status, QStringLiteral("OK"));
+    QCOMPARE(bench.view.bytes[4], QStringLiteral("3"));
+    QCOMPARE(bench.view.messages, QStringList());
+}
+
+void UploadSlotTest::cancel_data() {
+    QTest::addColumn<int>("slot");
+    for (const SlotRow& slot : kSlotTable) {
+        QTest::addRow("slot %d cancelled", slot.number) << slot.number;
+    }
+}
+
+void UploadSlotTest::cancel() {
+    QFETCH(int, slot);
+    SlotBench bench;
+    bench.dialog.answers = {std::nullopt};
+
+    UploadSlot(slotRow(slot), bench.view, bench.library, bench.dialog);
+
+    QCOMPARE(bench.log.entries,
+             (started() + QStringList{QStringLiteral("LCD="), QStringLiteral("Status=CANCEL"),
+                                      QStringLiteral("EndGBPMode()")}));
+    QCOMPARE(bench.view.messages, QStringList());
+    QVERIFY(bench.rowKept(slot));
+    QVERIFY(bench.othersKept(slot));
+    QCOMPARE(bench.phone(slotRow(slot)), SlotBench::formerContent(slot));
+}
+
+void UploadSlotTest::fileTooLong_data() {
+    QTest::addColumn<int>("slot");
+    QTest::addColumn<qint64>("size");
+    for (const SlotRow& slot : kSlotTable) {
+        QTest::addRow("slot %d, one byte above the limit", slot.number)
+            << slot.number << qint64{20991};
+    }
+    // 4 GiB + 100 would pass as 100 bytes if its length were cut to 32 bits.
+    QTest::newRow("slot 3, beyond 32 bits") << 3 << (qint64{1} << 32) + 100;
+}
+
+void UploadSlotTest::fileTooLong() {
+    QFETCH(int, slot);
+    QFETCH(qint64, size);
+    SlotBench bench;
+    QFile file(bench.path(QStringLiteral("big.bin")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    if (!file.resize(size)) {
+        QSKIP("this file system cannot hold the file");
+    }
+    file.close();
+    bench.dialog.answers = {file.fileName()};
+
+    UploadSlot(slotRow(slot), bench.view, bench.library, bench.dialog);
+
+    QCOMPARE(
+        bench.log.entries,
+        (started() + QStringList{QStringLiteral("Message=FileSize MUST be under 21000 Bytes!!!"),
+                                 QStringLiteral("Status=ERROR"), QStringLiteral("LCD=Error!")}));
+    QVERIFY(bench.rowKept(slot));
+    QCOMPARE(bench.phone(slotRow(slot)), SlotBench::formerContent(slot));
+}
+
+void UploadSlotTest::failedVerification_data() {
+    QTest::addColumn<int>("slot");
+    QTest::addColumn<Fault>("fault");
+    QTest::addColumn<bool>("readsBack");
+    QTest::addColumn<bool>("reportsError");
+    for (const SlotRow& slot : kSlotTable) {
+        const int n = slot.number;
+        const bool one = n == 1;
+        QTest::addRow("slot %d, short write", n) << n << Fault::ShortWrite << false << one;
+        QTest::addRow("slot %d, one byte changed", n) << n << Fault::ChangedByte << true << one;
+        QTest::addRow("slot %d, size read fails", n) << n << Fault::SizeFails << false << one;
+        QTest::addRow("slot %d, read back fails", n) << n << Fault::ReadBackFails << true << one;
+        QTest::addRow("slot %d, read back gives more", n)
+            << n << Fault::ReadBackLonger << true << one;
+    }
+}
+
+void UploadSlotTest::failedVerification() {
+    QFETCH(int, slot);
+    QFETCH(Fault, fault);
+    QFETCH(bool, readsBack);
+    QFETCH(bool, reportsError);
+    const SlotRow& row = slotRow(slot);
+    SlotBench bench;
+    const QByteArray bytes = randomBytes(100, static_cast<quint32>(slot));
+    QVERIFY(writeFile(bench.path(QStringLiteral("f.bin")), bytes));
+    bench.dialog.answers = {bench.path(QStringLiteral("f.bin"))};
+    switch (fault) {
+        case Fault::ShortWrite:
+            bench.library.shortWriteBy = 1;
+            break;
+        case Fault::ChangedByte:
+            bench.library.corruptByteAt = 5;
+            break;
+        case Fault::SizeFails:
+            bench.library.sizeResults[row.fileNumber] = {-1};
+            break;
+        case Fault::ReadBackFails:
+            bench.library.readResults[row.fileNumber] = {-3};
+            break;
+        case Fault::ReadBackLonger:
+            bench.library.readResults[row.fileNumber] = {101};
+            break;
+    }
+
+    UploadSlot(row, bench.view, bench.library, bench.dialog);
+
+    QStringList expected = writtenAndMeasured(row, 100);
+    if (readsBack) {
+        expected << readBack(row);
+    }
+    expected << kFailedVerification;
+    if (reportsError) {
+        expected << QStringLiteral("LCD=ERROR") << QStringLiteral("Status=ERROR");
+    }
+    expected << QStringLiteral("EndGBPMode()");
+    QCOMPARE(bench.log.entries, expected);
+    QVERIFY(bench.rowKept(slot));
+    QVERIFY(bench.othersKept(slot));
+    QCOMPARE(bench.view.status,
+             reportsError ? QStringLiteral("ERROR") : QStringLiteral("Ready..."));
+    QCOMPARE(bench.view.lcd, reportsError ? QStringLiteral("ERROR") : QStringLiteral("Connect..."));
+}
+
+void UploadSlotTest::linkCannotOpen_data() {
+    QTest::addColumn<int>("slot");
+    QTest::addColumn<bool>("secondLink");
+    for (const SlotRow& slot : kSlotTable) {
+        QTest::addRow("slot %d, first link refused", slot.number) << slot.number << false;
+        QTest::addRow("slot %d, second link refused", slot.number) << slot.number << true;
+    }
+}
+
+void UploadSlotTest::linkCannotOpen() {
+    QFETCH(int, slot);
+    QFETCH(bool, secondLink);
+    const SlotRow& row = slotRow(slot);
+    SlotBench bench;
+    QVERIFY(writeFile(bench.path(QStringLiteral("f.bin")), "new content"));
+    bench.dialog.answers = {bench.path(QStringLiteral("f.bin"))};
+    bench.library.initResults =
+        secondLink ? std::deque<std::int16_t>{0, 5} : std::deque<std::int16_t>{-1};
+
+    UploadSlot(row, bench.view, bench.library, bench.dialog);
+
+    QStringList expected = started();
+    if (secondLink) {
+        expected << linkOpens() << QStringLiteral("ClearNVMFile(18,%1)").arg(row.fileNumber)
+                 << QStringLiteral("EndGBPMode()") << linkRefused(QStringLiteral("Error:  5"));
+    } else {
+        expected << linkRefused(QStringLiteral("Error: -1"));
+    }
+    QCOMPARE(bench.log.entries, expected);
+    // After the second refusal the slot is empty, though its row still shows the former file.
+    QCOMPARE(bench.phone(row), secondLink ? QByteArray() : SlotBench::formerContent(slot));
+    QVERIFY(bench.rowKept(slot));
+    QVERIFY(bench.othersKept(slot));
+}
+
+void UploadSlotTest::fileCannotBeLoaded_data() {
+    QTest::addColumn<int>("slot");
+    QTest::addColumn<QString>("choice");
+    QTest::addColumn<ErrorCode>("code");
+    QTest::addColumn<bool>("unprivileged");
+    QTest::newRow("slot 1, name of a file that does not exist")
+        << 1 << "missing.bin" << ErrorCode::FileNotFound << false;
+    QTest::newRow("slot 2, folder chosen") << 2 << "folder" << ErrorCode::PathFileAccess << false;
+    QTest::newRow("slot 3, no read permission")
+        << 3 << "secret.bin" << ErrorCode::PermissionDenied << true;
+    // Its size reads 0 while it holds text: the file changed between measuring and loading.
+    QTest::newRow("slot 4, file holds more than it measured")
+        << 4 << "/proc/self/status" << ErrorCode::InputPastEnd << false;
+    QTest::newRow("slot 5, device chosen")
+        << 5 << "/dev/zero" << ErrorCode::PathFileAccess << false;
+    QTest::newRow("slot 1, no name") << 1 << "" << ErrorCode::BadFileName << false;
+}
+
+void UploadSlotTest::fileCannotBeLoaded() {
+    QFETCH(int, slot);
+    QFETCH(QString, choice);
+    QFETCH(ErrorCode, code);
+    QFETCH(bool, unprivileged);
+    SlotBench bench;
+    QVERIFY(QDir(bench.dir.path()).mkdir(QStringLiteral("folder")));
+    QVERIFY(writeFile(bench.path(QStringLiteral("secret.bin")), "secret"));
+    QVERIFY(QFile::setPermissions(bench.path(QStringLiteral("secret.bin")), QFile::WriteOwner));
+    const QString path =
+        choice.isEmpty() || choice.startsWith(QLatin1Char('/')) ? choice : bench.path(choice);
+    bench.dialog.answers = {path};
+
+    std::optional<Unprivileged> user;
+    if (unprivileged) {
+        user.emplace();
+        if (!user->ok()) {
+            QSKIP("cannot leave the privileged user, so every file is readable");
+        }
+    }
+    UploadSlot(slotRow(slot), bench.view, bench.library, bench.dialog);
+    user.reset();
+
+    QCOMPARE(bench.view.messages.size(), 1);
+    const QString message = bench.view.messages.first();
+    const QString opening =
+        QStringLiteral("Error while opening load dialog:\r\n") + errorText(code);
+    QVERIFY2(message.startsWith(opening), qPrintable(message));
+    QVERIFY2(message.contains(path), qPrintable(message));
+    // The file is loaded before any link opens, so the phone never hears of it.
+    QCOMPARE(bench.log.entries, (started() + QStringList{QStringLiteral("Message=") + message,
+                                                         QStringLiteral("EndGBPMode()")}));
+    QCOMPARE(bench.view.status, QStringLiteral("UPLOAD"));
+    QCOMPARE(bench.view.lcd, QStringLiteral("Uploading..."));
+    QVERIFY(bench.rowKept(slot));
+}
+
+void UploadSlotTest::libraryErrorIsTrapped_data() {
+    QTest::addColumn<int>("slot");
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QString>("lastStatus");
+    QTest::addColumn<QString>("lastLcd");
+    QTest::addColumn<bool>("emptied");
+    QTest::newRow("slot 1, library not loaded") << 1 << "InitGBPMode"
+                                                << "Open COMPORT..."
+                                                << "Connect..." << false;
+    QTest::newRow("slot 2, clear missing") << 2 << "ClearNVMFile"
+                                           << "Ready..."
+                                           << "Connect..." << false;
+    QTest::newRow("slot 3, write missing") << 3 << "WriteNVMFile"
+                                           << "Ready..."
+                                           << "Connect..." << true;
+    QTest::newRow("slot 4, size missing") << 4 << "GetNVMFileSize"
+                                          << "Ready..."
+                                          << "Connect..." << false;
+    QTest::newRow("slot 5, read missing") << 5 << "ReadNVMFile"
+                                          << "Ready..."
+                                          << "Connect..." << false;
+}
+
+void UploadSlotTest::libraryErrorIsTrapped() {
+    QFETCH(int, slot);
+    QFETCH(QString, operation);
+    QFETCH(QString, lastStatus);
+    QFETCH(QString, lastLcd);
+    QFETCH(bool, emptied);
+    const SlotRow& row = slotRow(slot);
+    SlotBench bench;
+    QVERIFY(writeFile(bench.path(QStringLiteral("f.bin")), "new content"));
+    bench.dialog.answers = {bench.path(QStringLiteral("f.bin"))};
+    const AppError error(ErrorCode::EntryPointMissing, operation + QStringLiteral(" in GBP"));
+    bench.library.throws.emplace(operation, error);
+
+    UploadSlot(row, bench.view, bench.library, bench.dialog);
+
+    const QString message =
+        QStringLiteral("Error while opening load dialog:\r\n") + error.description();
+    QCOMPARE(bench.view.messages, QStringList{message});
+    QVERIFY(bench.log.entries.size() >= 3);
+    const QStringList tail = bench.log.entries.mid(bench.log.entries.size() - 3);
+    QVERIFY2(tail.first().startsWith(operation), qPrintable(tail.join(QLatin1Char('|'))));
+    QCOMPARE(tail.mid(1),
+             (QStringList{QStringLiteral("Message=") + message, QStringLiteral("EndGBPMode()")}));
+    QCOMPARE(bench.view.status, lastStatus);
+    QCOMPARE(bench.view.lcd, lastLcd);
+    QVERIFY(bench.rowKept(slot));
+    QCOMPARE(bench.phone(row).isEmpty(), emptied);
+}
+
+void UploadSlotTest::endInErrorPathIsNotTrapped() {
+    SlotBench bench;
+    bench.dialog.answers = {std::nullopt};
+    bench.library.throws.emplace(QStringLiteral("EndGBPMode"),
+                                 AppError(ErrorCode::LibraryNotLoaded, QStringLiteral("GBP")));
+
+    QVERIFY_THROWS_EXCEPTION(AppError,
+                             UploadSlot(slotRow(1), bench.view, bench.library, bench.dialog));
+
+    QCOMPARE(bench.view.status, QStringLiteral("CANCEL"));
+    QCOMPARE(bench.library.calls(), QStringList{QStringLiteral("EndGBPMode()")});
+    QCOMPARE(bench.view.messages, QStringList());
+}
+
+QTEST_GUILESS_MAIN(UploadSlotTest)
+#include "tst_upload_slot.moc"
