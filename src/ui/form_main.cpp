@@ -1,0 +1,361 @@
+#include "form_main.h"
+
+#include <QCoreApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <algorithm>
+#include <exception>
+
+#include "app_error.h"
+#include "app_message.h"
+#include "artwork.h"
+#include "com_dlg.h"
+#include "design_fonts.h"
+#include "form_layout.h"
+#include "frm_splash.h"
+#include "gbp_library.h"
+#include "picture_box.h"
+#include "slot_operations.h"
+#include "slot_table.h"
+
+namespace hideaway {
+
+namespace {
+
+const Qt::Alignment kLabelCentred = Qt::AlignHCenter | Qt::AlignTop;
+
+void setColours(QWidget* widget, QPalette::ColorRole backRole, QColor back,
+                QPalette::ColorRole textRole, QColor text) {
+    QPalette palette = widget->palette();
+    if (back.isValid()) {
+        palette.setColor(backRole, back);
+    }
+    if (text.isValid()) {
+        palette.setColor(textRole, text);
+    }
+    widget->setPalette(palette);
+}
+
+QLineEdit* addTextBox(QWidget* parent, const QString& name, const QRect& geometry,
+                      const QString& text) {
+    auto* box = new QLineEdit(text, parent);
+    box->setObjectName(name);
+    box->setGeometry(geometry);
+    return box;
+}
+
+/// A byte count box: bold, centred, yellow digits on teal.
+QLineEdit* addCountBox(QWidget* parent, const QString& name, const QRect& geometry) {
+    QLineEdit* box = addTextBox(parent, name, geometry, QStringLiteral("0"));
+    box->setAlignment(Qt::AlignCenter);
+    box->setFont(sansSerifFont(8.25, true));
+    setColours(box, QPalette::Base, QColor(0x00, 0x80, 0x80), QPalette::Text,
+               QColor(0xFF, 0xFF, 0x00));
+    return box;
+}
+
+/// A label; an invalid background colour leaves it transparent over the window's picture.
+QLabel* addLabel(QWidget* parent, const QString& name, const QRect& geometry, const QString& text,
+                 const QFont& font, QColor back, QColor textColour) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    label->setGeometry(geometry);
+    label->setFont(font);
+    label->setAlignment(kLabelCentred);
+    // Classic labels break their text at blanks when it is wider than the box.
+    label->setWordWrap(true);
+    if (back.isValid()) {
+        label->setAutoFillBackground(true);
+    }
+    setColours(label, QPalette::Window, back, QPalette::WindowText, textColour);
+    return label;
+}
+
+QPushButton* addButton(QWidget* parent, const QString& name, const QRect& geometry,
+                       const QString& text, const QFont& font) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    button->setGeometry(geometry);
+    button->setFont(font);
+    button->setAutoDefault(false);
+    return button;
+}
+
+}  // namespace
+
+QString untrappedErrorText(int number, const QString& description) {
+    return QStringLiteral("Run-time error '%1':\n\n%2").arg(number).arg(description);
+}
+
+FormMain::FormMain(GbpLibrary& library, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint),
+      m_library(library),
+      m_comDlg(new ComDlg(this)),
+      m_background(kBackgroundPicture),
+      m_presenter([this](const QString& text) { showAppMessage(this, text); }),
+      m_quit([] { QCoreApplication::exit(0); }) {
+    installFontSubstitutes();
+    setObjectName(QStringLiteral("FormMain"));
+    setWindowTitle(kStartCaption);
+    setWindowIcon(QIcon(kIconPicture));
+    setFont(sansSerifFont());
+    setFixedSize(kFormMainSize);
+
+    for (std::size_t i = 0; i < kSlotTable.size(); ++i) {
+        buildSlotRow(kSlotTable[i], kRowLayout[i]);
+    }
+    buildStatusArea();
+    arrangeTabOrder();
+    m_com[0]->setFocus();
+}
+
+FormMain::~FormMain() {
+    delete m_splash.data();
+}
+
+void FormMain::buildSlotRow(const SlotRow& slot, const RowLayout& layout) {
+    const int n = slot.number;
+    SlotControls& controls = m_rows.at(static_cast<std::size_t>(n - 1));
+
+    controls.name = addTextBox(this, QLatin1String(slot.nameBox),
+                               rowRect(kNameBoxColumn, layout.nameTop), QString());
+    controls.name->setAccessibleName(QStringLiteral("Slot %1 file").arg(n));
+    setColours(controls.name, QPalette::Base, QColor::fromRgb(layout.nameBack), QPalette::Text,
+               QColor());
+
+    addLabel(this, QLatin1String(slot.labelName), rowRect(kSlotLabelColumn, layout.nameTop),
+             QLatin1String(slot.labelCaption), impactFont(9.75), QColor::fromRgb(layout.labelBack),
+             QColor::fromRgb(layout.labelText));
+
+    controls.bar = new QProgressBar(this);
+    controls.bar->setObjectName(QLatin1String(slot.progressBar));
+    controls.bar->setGeometry(rowRect(kBarColumn, layout.fillTop));
+    controls.bar->setRange(0, SlotCapacity);
+    controls.bar->setValue(0);
+    controls.bar->setTextVisible(false);
+    controls.bar->setAccessibleName(QStringLiteral("Slot %1 fill").arg(n));
+
+    controls.bytes =
+        addCountBox(this, QLatin1String(slot.bytesBox), rowRect(kBytesBoxColumn, layout.fillTop));
+    controls.bytes->setAccessibleName(QStringLiteral("Slot %1 bytes").arg(n));
+
+    const QFont buttonFont = impactFont(8.25);
+    QPushButton* down = addButton(this, QLatin1String(slot.buttonDown),
+                                  rowRect(kButtonDownColumn, layout.buttonTop),
+                                  QStringLiteral("DOWNLOAD"), buttonFont);
+    QPushButton* up =
+        addButton(this, QLatin1String(slot.buttonUp), rowRect(kButtonUpColumn, layout.buttonTop),
+                  QStringLiteral("UPLOAD"), buttonFont);
+    QPushButton* clear = addButton(this, QLatin1String(slot.buttonClear),
+                                   rowRect(kButtonClearColumn, layout.buttonTop),
+                                   QStringLiteral("CLEAR"), buttonFont);
+    // The five rows' buttons read alike; their spoken names tell the rows apart.
+    down->setAccessibleName(QStringLiteral("Download slot %1").arg(n));
+    up->setAccessibleName(QStringLiteral("Upload slot %1").arg(n));
+    clear->setAccessibleName(QStringLiteral("Clear slot %1").arg(n));
+
+    connect(down, &QPushButton::clicked, this, [this, &slot] {
+        runHandler([this, &slot] { DownloadSlot(slot, *this, m_library, *m_comDlg); });
+    });
+    connect(up, &QPushButton::clicked, this, [this, &slot] {
+        runHandler([this, &slot] { UploadSlot(slot, *this, m_library, *m_comDlg); });
+    });
+    connect(clear, &QPushButton::clicked, this,
+            [this, &slot] { runHandler([this, &slot] { ClearSlot(slot, *this, m_library); }); });
+}
+
+void FormMain::buildStatusArea() {
+    m_status = addTextBox(this, QStringLiteral("Status"), twipsRect(480, 120, 2535, 780),
+                          QStringLiteral("OFFLINE"));
+    m_status->setAlignment(Qt::AlignCenter);
+    m_status->setFont(impactFont(26.25));
+    m_status->setAccessibleName(QStringLiteral("Status"));
+    setColours(m_status, QPalette::Base, QColor(0x80, 0x80, 0xFF), QPalette::Text,
+               QColor(0x00, 0xFF, 0xFF));
+
+    const QFont commandFont = impactFont(11.25);
+    QPushButton* quit = addButton(this, QStringLiteral("Command1"), twipsRect(4920, 240, 2295, 405),
+                                  QStringLiteral("Disconnect + Quit"), commandFont);
+    QPushButton* check =
+        addButton(this, QStringLiteral("CheckButton"), twipsRect(4920, 720, 1095, 285),
+                  QStringLiteral("Check"), commandFont);
+    QPushButton* info = addButton(this, QStringLiteral("Command2"), twipsRect(6240, 720, 975, 285),
+                                  QStringLiteral("Info"), commandFont);
+
+    connect(quit, &QPushButton::clicked, this, [this] {
+        // An error from EndGBPMode is reported, and the program ends all the same.
+        runHandler([this] { m_library.EndGBPMode(); });
+        m_quit();
+    });
+    connect(check, &QPushButton::clicked, this,
+            [this] { runHandler([this] { CheckSlots(*this, m_library); }); });
+    connect(info, &QPushButton::clicked, this, [this] { runHandler([this] { showAbout(); }); });
+
+    // The option buttons draw their captions in the desktop's highlight-text colour.
+    const QColor captionColour = palette().color(QPalette::HighlightedText);
+    const std::array<QColor, 5> comBackgrounds = {
+        QColor(0xC0, 0xC0, 0xFF), QColor(0x80, 0x80, 0xFF), QColor(0x00, 0x00, 0xFF),
+        QColor(0x00, 0x00, 0xC0), QColor(0x00, 0x00, 0x80)};
+    for (int i = 0; i < 5; ++i) {
+        const QString name = QStringLiteral("Com%1").arg(i + 1);
+        auto* com = new QRadioButton(name, this);
+        com->setObjectName(name);
+        com->setGeometry(twipsRect(6240, 1080 + 240 * i, 975, 255));
+        // Buttons fill with the Button role; styles draw the caption in either text role.
+        com->setAutoFillBackground(true);
+        const QColor back = comBackgrounds.at(static_cast<std::size_t>(i));
+        setColours(com, QPalette::Button, back, QPalette::WindowText, captionColour);
+        setColours(com, QPalette::Window, back, QPalette::ButtonText, captionColour);
+        m_com.at(static_cast<std::size_t>(i)) = com;
+    }
+    m_com[0]->setChecked(true);
+
+    addLabel(this, QStringLiteral("Label8"), twipsRect(4560, 1200, 1455, 255),
+             QStringLiteral("Total Hidden Bytes"), impactFont(8.25), QColor(0x00, 0xC0, 0xC0),
+             QColor(0xFF, 0x00, 0x00));
+    m_totalHidden =
+        addCountBox(this, QStringLiteral("TotalHidden"), twipsRect(4560, 1560, 1455, 285));
+    m_totalHidden->setAccessibleName(QStringLiteral("Total hidden bytes"));
+
+    auto* phone = new PictureBox(QPixmap(kPhoneFacePicture), this);
+    phone->setObjectName(QStringLiteral("J7"));
+    phone->setGeometry(twipsRect(4440, 2880, 2895, 2895));
+    phone->setAccessibleName(QStringLiteral("Phone display"));
+    m_lcdStatus = addLabel(phone, QStringLiteral("LCDStatus"), twipsRect(840, 1920, 1215, 375),
+                           QString(), arialFont(9.75, true), QColor(), QColor(0x40, 0x40, 0x40));
+
+    addLabel(this, QStringLiteral("Label3"), twipsRect(4440, 2400, 2895, 255),
+             QStringLiteral("J7 Club - j7club.example"), impactFont(11.25), QColor(),
+             QColor(0xFF, 0xFF, 0x00));
+    addLabel(this, QStringLiteral("Label4"), twipsRect(4320, 5880, 3135, 375),
+             QStringLiteral("(c) 2026 Corvane"), impactFont(9.75), QColor(),
+             QColor(0x00, 0xFF, 0xFF));
+    addLabel(this, QStringLiteral("Greets"), twipsRect(3600, 6120, 3855, 375),
+             QStringLiteral("Thanks to Mira, Tobias, Ines and Karel"), impactFont(9.75), QColor(),
+             QColor());
+}
+
+void FormMain::arrangeTabOrder() {
+    // Tab visits only the selected option button; Qt skips the others of the group itself.
+    static const char* const kTabOrder[] = {
+        "Com1",        "Com2",         "Com3",         "Com4",         "Com5",
+        "ButtonDown1", "ButtonUp1",    "ButtonDown2",  "ButtonUp2",    "Status",
+        "TextSlot1",   "TextSlot2",    "ButtonClear1", "ButtonClear2", "Command1",
+        "J7",          "Slot1Bytes",   "Slot2Bytes",   "Command2",     "CheckButton",
+        "Slot3Bytes",  "ButtonClear4", "ButtonClear3", "TextSlot4",    "TextSlot3",
+        "ButtonUp4",   "ButtonDown4",  "ButtonUp3",    "ButtonDown3",  "Slot4Bytes",
+        "TextSlot5",   "ButtonClear5", "ButtonUp5",    "ButtonDown5",  "Slot5Bytes",
+        "TotalHidden",
+    };
+    QWidget* previous = nullptr;
+    for (const char* name : kTabOrder) {
+        auto* widget = findChild<QWidget*>(QLatin1String(name));
+        Q_ASSERT(widget != nullptr);
+        if (previous != nullptr) {
+            setTabOrder(previous, widget);
+        }
+        previous = widget;
+    }
+}
+
+void FormMain::setMessagePresenter(std::function<void(const QString&)> presenter) {
+    m_presenter = std::move(presenter);
+}
+
+void FormMain::setQuitHandler(std::function<void()> handler) {
+    m_quit = std::move(handler);
+}
+
+void FormMain::runHandler(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const AppError& error) {
+        m_presenter(untrappedErrorText(error.number(), error.description()));
+    } catch (const std::exception& error) {
+        // Not one of the tool's own errors, so it has no number; the window must survive it.
+        m_presenter(QStringLiteral("Run-time error:\n\n") + QString::fromLocal8Bit(error.what()));
+    }
+}
+
+void FormMain::showAbout() {
+    if (m_splash.isNull()) {
+        m_splash = new FrmSplash(screen());
+    }
+    m_splash->show();
+    m_splash->raise();
+    m_splash->activateWindow();
+}
+
+const FormMain::SlotControls& FormMain::row(int slot) const {
+    Q_ASSERT(slot >= 1 && slot <= kSlotCount);
+    return m_rows.at(static_cast<std::size_t>(slot - 1));
+}
+
+void FormMain::setCaption(const QString& text) {
+    setWindowTitle(text);
+}
+
+void FormMain::setStatus(const QString& text) {
+    // Each write is painted at once: the library call that follows may block the thread.
+    m_status->setText(text);
+    m_status->repaint();
+}
+
+void FormMain::setLcdStatus(const QString& text) {
+    m_lcdStatus->setText(text);
+    m_lcdStatus->repaint();
+}
+
+bool FormMain::isComSelected(int port) const {
+    return port >= 1 && port <= 5 && m_com.at(static_cast<std::size_t>(port - 1))->isChecked();
+}
+
+void FormMain::showMessage(const QString& text) {
+    m_presenter(text);
+}
+
+void FormMain::setSlotName(int slot, const QString& text) {
+    QLineEdit* box = row(slot).name;
+    box->setText(text);
+    box->repaint();
+}
+
+void FormMain::setSlotBytes(int slot, const QString& text) {
+    QLineEdit* box = row(slot).bytes;
+    box->setText(text);
+    box->repaint();
+}
+
+QString FormMain::slotBytes(int slot) const {
+    return row(slot).bytes->text();
+}
+
+void FormMain::setSlotProgress(int slot, float value) {
+    // Qt ignores a value outside the range and would keep showing the old one.
+    QProgressBar* bar = row(slot).bar;
+    bar->setValue(std::clamp(qRound(value), 0, static_cast<int>(SlotCapacity)));
+    bar->repaint();
+}
+
+void FormMain::setTotalHidden(const QString& text) {
+    m_totalHidden->setText(text);
+    m_totalHidden->repaint();
+}
+
+void FormMain::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    // The picture is larger than the window; its right and bottom edges are cut off.
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, m_background);
+}
+
+}  // namespace hideaway

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <array>
+#include <functional>
+
+#include <QPixmap>
+#include <QPointer>
+#include <QWidget>
+
+#include "slot_view.h"
+
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+
+namespace hideaway {
+
+class ComDlg;
+class FrmSplash;
+class GbpLibrary;
+class PictureBox;
+struct RowLayout;
+struct SlotRow;
+
+/// The caption the window starts with (it ends in one blank).
+inline const QString kStartCaption =
+    QStringLiteral("Hideaway100K V1.1 for Sony CMD-J7/70 by Corvane ");
+
+/// The text that reports an error no handler trapped: its number, then its description.
+QString untrappedErrorText(int number, const QString& description);
+
+/// The tool's working window: five slot rows, the COM port choice, the operation buttons and the
+/// status fields the operations write into. Each button runs one operation on the window's
+/// thread; an error that the operation does not trap is reported and the window stays.
+class FormMain final : public QWidget, public SlotView {
+    Q_OBJECT
+
+public:
+    explicit FormMain(GbpLibrary& library, QWidget* parent = nullptr);
+    /// Takes the about window along, so it never outlives the program's main window.
+    ~FormMain() override;
+
+    /// Where message boxes go; the default is the real modal message box.
+    void setMessagePresenter(std::function<void(const QString&)> presenter);
+    /// What "Disconnect + Quit" does once GBP mode is ended; the default ends the program.
+    void setQuitHandler(std::function<void()> handler);
+    ComDlg& comDlg() { return *m_comDlg; }
+
+    void setCaption(const QString& text) override;
+    void setStatus(const QString& text) override;
+    void setLcdStatus(const QString& text) override;
+    bool isComSelected(int port) const override;
+    void showMessage(const QString& text) override;
+    void setSlotName(int slot, const QString& text) override;
+    void setSlotBytes(int slot, const QString& text) override;
+    QString slotBytes(int slot) const override;
+    void setSlotProgress(int slot, float value) override;
+    void setTotalHidden(const QString& text) override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    struct SlotControls {
+        QLineEdit* name = nullptr;
+        QLineEdit* bytes = nullptr;
+        QProgressBar* bar = nullptr;
+    };
+
+    void buildSlotRow(const SlotRow& slot, const RowLayout& layout);
+    void buildStatusArea();
+    void arrangeTabOrder();
+    /// Runs a click handler; an error it lets escape is reported, and the window goes on.
+    void runHandler(const std::function<void()>& handler);
+    void showAbout();
+    const SlotControls& row(int slot) const;
+
+    GbpLibrary& m_library;
+    ComDlg* m_comDlg;
+    QPixmap m_background;
+    std::array<SlotControls, 5> m_rows{};
+    std::array<QRadioButton*, 5> m_com{};
+    QLineEdit* m_status = nullptr;
+    QLabel* m_lcdStatus = nullptr;
+    QLineEdit* m_totalHidden = nullptr;
+    QPointer<FrmSplash> m_splash;
+    std::function<void(const QString&)> m_presenter;
+    std::function<void()> m_quit;
+};
+
+}  // namespace hideaway

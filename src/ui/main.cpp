@@ -1,0 +1,37 @@
+#include <QApplication>
+#include <QFileInfo>
+
+#include <cstdio>
+
+#include "display_check.h"
+#include "form_main.h"
+#include "module1.h"
+
+namespace {
+
+// The program's own path, for the hint that shows how to start it; QCoreApplication cannot tell
+// yet, since it is not constructed without a display.
+QString programPath(const char* argv0) {
+#if defined(Q_OS_LINUX)
+    const QFileInfo self(QStringLiteral("/proc/self/exe"));
+    if (self.exists()) {
+        return self.canonicalFilePath();
+    }
+#endif
+    return QFileInfo(QString::fromLocal8Bit(argv0)).absoluteFilePath();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!hideaway::displayAvailable(argc, argv)) {
+        std::fprintf(stderr, "%s\n", qPrintable(hideaway::noDisplayMessage(programPath(argv[0]))));
+        return 1;
+    }
+
+    QApplication app(argc, argv);
+    hideaway::Module1 library;
+    hideaway::FormMain form(library);
+    form.show();
+    return app.exec();
+}

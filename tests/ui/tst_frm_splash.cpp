@@ -1,0 +1,449 @@
+#include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTimer>
+#include <QWindow>
+#include <QtTest>
+
+#include <memory>
+
+#include "event_log.h"
+#include "form_main.h"
+#include "offscreen_notices.h"
+#include "scripted_library.h"
+#include "widget_checks.h"
+
+using namespace hideaway;
+using namespace hideaway::test;
+
+namespace {
+
+struct Bench {
+    EventLog log;
+    ScriptedLibrary library{log};
+    FormMain form{library};
+    int quits = 0;
+
+    Bench() {
+        form.setMessagePresenter([this](const QString& text) { log.add("Message=" + text); });
+        form.setQuitHandler([this] { ++quits; });
+    }
+
+    bool show() {
+        form.show();
+        return QTest::qWaitForWindowExposed(&form);
+    }
+
+    void click(const char* name) {
+        auto* button = form.findChild<QAbstractButton*>(QLatin1String(name));
+        QVERIFY2(button != nullptr, name);
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+};
+
+/// The about windows on the screen.
+QList<QWidget*> aboutWindows() {
+    QList<QWidget*> found;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == QLatin1String("frmSplash") && widget->isVisible()) {
+            found << widget;
+        }
+    }
+    return found;
+}
+
+QWidget* openAbout(Bench& bench) {
+    bench.click("Command2");
+    const QList<QWidget*> shown = aboutWindows();
+    return shown.size() == 1 ? shown.first() : nullptr;
+}
+
+/// Lets a window that was closed with delete-on-close go away.
+void disposeClosed() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+QRect fromTwips(int left, int top, int width, int height) {
+    return QRect(left / 15, top / 15, width / 15, height / 15);
+}
+
+}  // namespace
+
+class TestFrmSplash : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void infoTwiceGivesOneWindow();
+    void windowIsCaptionlessUnownedAndCentred();
+    void fixedTexts();
+    void layout_data();
+    void layout();
+    void everyTextIsShownWhole();
+    void logoIsStretchedIntoItsBox();
+    void keys_data();
+    void keys();
+    void clicks_data();
+    void clicks();
+    void mainWindowWorksWhileOpen();
+    void infoAfterDismissalBuildsItAfresh();
+    void endOfMainWindowTakesItAlong();
+    void closingMainWindowAloneEndsTheProgram();
+    void closingMainWindowKeepsProgramUntilAboutIsDismissed();
+};
+
+void TestFrmSplash::initTestCase() {
+    quietOffscreenNotices();
+    // Only the two tests that run the event loop let the last window end it.
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
+void TestFrmSplash::infoTwiceGivesOneWindow() {
+    Bench b;
+    QVERIFY(b.show());
+    QWidget* first = openAbout(b);
+    QVERIFY(first != nullptr);
+    QWidget* second = openAbout(b);
+    QCOMPARE(second, first);
+    QCOMPARE(aboutWindows().size(), 1);
+}
+
+void TestFrmSplash::windowIsCaptionlessUnownedAndCentred() {
+    Bench b;
+    QVERIFY(b.show());
+    QWidget* about = openAbout(b);
+    QVERIFY(about != nullptr);
+    QVERIFY(QTest::qWaitForWindowExposed(about));
+
+    QCOMPARE(about->parentWidget(), nullptr);
+    QVERIFY(about->windowHandle()->transientParent() == nullptr);
+    QCOMPARE(about->windowType(), Qt::Tool);  // kept out of the taskbar
+    QVERIFY(about->windowFlags() & Qt::FramelessWindowHint);
+    QVERIFY(about->windowTitle().isEmpty());
+    QVERIFY(about->testAttribute(Qt::WA_DeleteOnClose));
+    QVERIFY(about->testAttribute(Qt::WA_QuitOnClose));
+
+    auto* frame = about->findChild<QFrame*>(QStringLiteral("Frame1"));
+    QVERIFY(frame != nullptr);
+    QCOMPARE(frame->parentWidget()->size(), QSize(492, 283));  // the client area
+    QCOMPARE(frame->geometry(), fromTwips(150, 60, 7080, 4050));
+    QCOMPARE(about->minimumSize(), about->maximumSize());
+
+    const QPoint centre = QGuiApplication::primaryScreen()->availableGeometry().center();
+    QVERIFY2((about->frameGeometry().center() - centre).manhattanLength() <= 1,
+             qPrintable(QStringLiteral("%1,%2").arg(about->x()).arg(about->y())));
+}
+
+void TestFrmSplash::fixedTexts() {
+    Bench b;
+    QWidget* about = openAbout(b);
+    QVERIFY(about != nullptr);
+    const auto text = [about](const char* name) {
+        auto* label = about->findChild<QLabel*>(QLatin1String(name));
+        return label != nullptr ? label->text() : QStringLiteral("<missing>");
+    };
+    QCOMPARE(text("lblProductName"), QStringLiteral("Hideaway 100K"));
+    QCOMPARE(text("lblPlatform"), QStringLiteral("For Sony CMD-J5/6/7/70"));
+    QCOMPARE(text("lblVersion"), QStringLiteral("Version 1.1"));
+    QCOMPARE(text("lblWarning"),
+             QStringLiteral(" Warning! Use at your own risk! The Author is not responsible for "
+                            "Hideaway100K use or abuse."));
+    for (const char* credit : {"Label1", "Label2", "Label3", "Label4", "Label5"}) {
+        QVERIFY2(!text(credit).trimmed().isEmpty() && text(credit) != QLatin1String("<missing>"),
+                 credit);
+    }
+}
+
+void TestFrmSplash::layout_data() {
+    QTest::addColumn<QRect>("designBox");
+    QTest::addColumn<bool>("sizedToText");
+    QTest::addColumn<int>("alignment");
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<qreal>("points");
+    QTest::addColumn<bool>("bold");
+    QTest::addColumn<QColor>("colour");  // invalid: the default text colour
+
+    const int centred = Qt::AlignHCenter;
+    const int right = Qt::AlignRight;
+    const int left = Qt::AlignLeft;
+    QTest::newRow("Label1") << fromTwips(120, 240, 6855, 255) << false << centred
+                            << QStringLiteral("Arial") << 8.25 << false << QColor();
+    QTest::newRow("Label2") << fromTwips(3675, 705, 1875, 435) << true << centred
+                            << QStringLiteral("Impact") << 18.0 << false << QColor();
+    QTest::newRow("lblProductName")
+        << fromTwips(2850, 1140, 3615, 435) << true << centred << QStringLiteral("Impact") << 18.0
+        << false << QColor(0xFF, 0x00, 0x00);
+    QTest::newRow("lblPlatform") << fromTwips(3240, 2340, 3615, 360) << true << right
+                                 << QStringLiteral("Arial") << 15.75 << true << QColor();
+    QTest::newRow("lblVersion") << fromTwips(5580, 2700, 1275, 285) << true << right
+                                << QStringLiteral("Arial") << 12.0 << true << QColor();
+    QTest::newRow("Label3") << fromTwips(120, 2760, 3375, 495) << false << left
+                            << QStringLiteral("MS Sans Serif") << 8.25 << false << QColor();
+    QTest::newRow("Label4") << fromTwips(4560, 3060, 2415, 255) << false << left
+                            << QStringLiteral("Arial") << 8.25 << false << QColor();
+    QTest::newRow("Label5") << fromTwips(4560, 3270, 2415, 255) << false << left
+                            << QStringLiteral("Arial") << 8.25 << false << QColor();
+    QTest::newRow("lblWarning") << fromTwips(120, 3660, 6375, 195) << false << left
+                                << QStringLiteral("Arial") << 8.25 << false << QColor();
+}
+
+void TestFrmSplash::layout() {
+    QFETCH(QRect, designBox);
+    QFETCH(bool, sizedToText);
+    QFETCH(int, alignment);
+    QFETCH(QString, family);
+    QFETCH(qreal, points);
+    QFETCH(bool, bold);
+    QFETCH(QColor, colour);
+    Bench b;
+    QWidget* about = openAbout(b);
+    QVERIFY(about != nullptr);
+    auto* label = about->findChild<QLabel*>(QString::fromLatin1(QTest::currentDataTag()));
+    QVERIFY(label != nullptr);
+    QCOMPARE(label->parentWidget()->objectName(), QStringLiteral("Frame1"));
+    QCOMPARE(label->font().family(), family);
+    QCOMPARE(label->font().pointSizeF(), points);
+    if (family != QLatin1String("Impact")) {
+        QCOMPARE(label->font().bold(), bold);
+    }
+    QCOMPARE(int(label->alignment() & Qt::AlignHorizontal_Mask), alignment);
+
+    if (colour.isValid()) {
+        QVERIFY(paintsColour(label, colour));
+    }
+
+    const QRect box = label->geometry();
+    if (!sizedToText) {
+        QCOMPARE(box.topLeft(), designBox.topLeft());
+        QCOMPARE(box.height(), designBox.height());
+        // Wider than the design only where the stand-in face needs it for one line, and never
+        // past the frame.
+        QVERIFY(box.width() >= designBox.width());
+        if (box.width() > designBox.width()) {
+            QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) > designBox.width());
+            QVERIFY(label->parentWidget()->contentsRect().contains(box));
+        }
+        return;
+    }
+    // Sized to its text, whatever face stands in for the design's, and anchored where the
+    // design box puts the edge (or centre) its alignment names.
+    QCOMPARE(box.top(), designBox.top());
+    QVERIFY(box.width() >= label->fontMetrics().horizontalAdvance(label->text()));
+    QVERIFY(box.height() >= label->fontMetrics().height());
+    if (alignment == Qt::AlignRight) {
+        QCOMPARE(box.x() + box.width(), designBox.x() + designBox.width());
+    } else {
+        QVERIFY(qAbs(box.center().x() - designBox.center().x()) <= 1);
+    }
+}
+
+void TestFrmSplash::everyTextIsShownWhole() {
+    Bench b;
+    QWidget* about = openAbout(b);
+    QVERIFY(about != nullptr);
+    int labels = 0;
+    for (QLabel* label : about->findChildren<QLabel*>()) {
+        if (label->text().isEmpty()) {
+            continue;  // the picture
+        }
+        ++labels;
+        QVERIFY2(showsWholeText(label), qPrintable(label->objectName()));
+    }
+    QCOMPARE(labels, 9);
+}
+
+void TestFrmSplash::logoIsStretchedIntoItsBox() {
+    Bench b;
+    QWidget* about = openAbout(b);
+    QVERIFY(about != nullptr);
+    auto* logo = about->findChild<QLabel*>(QStringLiteral("imgLogo"));
+    QVERIFY(logo != nullptr);
+    QCOMPARE(logo->geometry(), fromTwips(360, 795, 2295, 1785));
+    QVERIFY(logo->hasScaledContents());
+    QCOMPARE(logo->pixmap().size(), QSize(640, 480));
+}
+
+void TestFrmSplash::keys_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<bool>("closes");
+
+    const int none = Qt::NoModifier;
+    QTest::newRow("Esc") << int(Qt::Key_Escape) << none << true;
+    QTest::newRow("Enter") << int(Qt::Key_Return) << none << true;
+    QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << none << true;
+    QTest::newRow("letter") << int(Qt::Key_Q) << none << true;
+    QTest::newRow("digit") << int(Qt::Key_7) << none << true;
+    QTest::newRow("Space") << int(Qt::Key_Space) << none << true;
+    QTest::newRow("Backspace") << int(Qt::Key_Backspace) << none << true;
+    QTest::newRow("Ctrl+C") << int(Qt::Key_C) << int(Qt::ControlModifier) << true;
+    QTest::newRow("arrow") << int(Qt::Key_Left) << none << false;
+    QTest::newRow("F1") << int(Qt::Key_F1) << none << false;
+    QTest::newRow("Shift alone") << int(Qt::Key_Shift) << int(Qt::ShiftModifier) << false;
+    QTest::newRow("Ctrl alone") << int(Qt::Key_Control) << int(Qt::ControlModifier) << false;
+}
+
+void TestFrmSplash::keys() {
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(bool, closes);
+    Bench b;
+    QVERIFY(b.show());
+    QPointer<QWidget> about = openAbout(b);
+    QVERIFY(about != nullptr);
+    QVERIFY(QTest::qWaitForWindowExposed(about));
+
+    // Through the window, as the desktop delivers keys: the window takes them before any label.
+    QTest::keyClick(about->windowHandle(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    disposeClosed();
+    if (closes) {
+        QVERIFY(about.isNull());
+    } else {
+        QVERIFY(!about.isNull());
+        QVERIFY(about->isVisible());
+    }
+    QVERIFY(b.log.entries.isEmpty());
+}
+
+void TestFrmSplash::clicks_data() {
+    QTest::addColumn<QString>("target");  // a control of the window, or a place on it
+    QTest::addColumn<bool>("closes");
+
+    QTest::newRow("frame surface") << QStringLiteral("Frame1") << true;
+    QTest::newRow("credit label") << QStringLiteral("Label1") << false;
+    QTest::newRow("product name") << QStringLiteral("lblProductName") << false;
+    QTest::newRow("warning") << QStringLiteral("lblWarning") << false;
+    QTest::newRow("picture") << QStringLiteral("imgLogo") << false;
+    QTest::newRow("margin around the frame") << QStringLiteral("margin") << false;
+}
+
+void TestFrmSplash::clicks() {
+    QFETCH(QString, target);
+    QFETCH(bool, closes);
+    Bench b;
+    QVERIFY(b.show());
+    QPointer<QWidget> about = openAbout(b);
+    QVERIFY(about != nullptr);
+    QVERIFY(QTest::qWaitForWindowExposed(about));
+    auto* frame = about->findChild<QFrame*>(QStringLiteral("Frame1"));
+    QVERIFY(frame != nullptr);
+
+    QPoint at;
+    if (target == QLatin1String("Frame1")) {
+        const QPoint empty(440, 120);  // right of the product name, above the platform line
+        QCOMPARE(frame->childAt(empty), nullptr);
+        at = frame->mapTo(about, empty);
+    } else if (target == QLatin1String("margin")) {
+        at = frame->parentWidget()->mapTo(about, QPoint(4, 150));
+        QVERIFY(!frame->geometry().contains(QPoint(4, 150)));
+    } else {
+        auto* control = about->findChild<QWidget*>(target);
+        QVERIFY(control != nullptr);
+        at = control->mapTo(about, control->rect().center());
+    }
+    QTest::mouseClick(about->windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
+    disposeClosed();
+    if (closes) {
+        QVERIFY(about.isNull());
+    } else {
+        QVERIFY(!about.isNull());
+        QVERIFY(about->isVisible());
+    }
+}
+
+void TestFrmSplash::mainWindowWorksWhileOpen() {
+    Bench b;
+    QVERIFY(b.show());
+    QPointer<QWidget> about = openAbout(b);
+    QVERIFY(about != nullptr);
+
+    b.click("Com3");
+    b.click("CheckButton");
+    QVERIFY(!b.library.calls().isEmpty());
+    QCOMPARE(b.library.calls().first(), QStringLiteral("InitGBPMode(3)"));
+    QVERIFY(b.library.calls().contains(QStringLiteral("EndGBPMode()")));
+    QVERIFY(!about.isNull());
+    QVERIFY(about->isVisible());
+}
+
+void TestFrmSplash::infoAfterDismissalBuildsItAfresh() {
+    Bench b;
+    QVERIFY(b.show());
+    QPointer<QWidget> first = openAbout(b);
+    QVERIFY(first != nullptr);
+    QTest::keyClick(first->windowHandle(), Qt::Key_Escape);
+    disposeClosed();
+    QVERIFY(first.isNull());
+
+    QWidget* second = openAbout(b);
+    QVERIFY(second != nullptr);
+    auto* product = second->findChild<QLabel*>(QStringLiteral("lblProductName"));
+    QVERIFY(product != nullptr);
+    QCOMPARE(product->text(), QStringLiteral("Hideaway 100K"));
+    QCOMPARE(aboutWindows().size(), 1);
+}
+
+void TestFrmSplash::endOfMainWindowTakesItAlong() {
+    auto bench = std::make_unique<Bench>();
+    QVERIFY(bench->show());
+    QPointer<QWidget> about = openAbout(*bench);
+    QVERIFY(about != nullptr);
+    bench.reset();
+    QVERIFY(about.isNull());
+}
+
+void TestFrmSplash::closingMainWindowAloneEndsTheProgram() {
+    QApplication::setQuitOnLastWindowClosed(true);
+    Bench b;
+    QVERIFY(b.show());
+    QTimer::singleShot(0, &b.form, [&b] { b.form.close(); });
+    // Only a guard against a hang: the event loop is expected to end long before.
+    QTimer::singleShot(20000, qApp, [] { QCoreApplication::exit(2); });
+    const int result = QCoreApplication::exec();
+    QApplication::setQuitOnLastWindowClosed(false);
+    QCOMPARE(result, 0);
+    QVERIFY(b.log.entries.isEmpty());
+}
+
+void TestFrmSplash::closingMainWindowKeepsProgramUntilAboutIsDismissed() {
+    QApplication::setQuitOnLastWindowClosed(true);
+    Bench b;
+    QVERIFY(b.show());
+    QPointer<QWidget> about = openAbout(b);
+    QVERIFY(about != nullptr);
+    QVERIFY(QTest::qWaitForWindowExposed(about));
+
+    QStringList events;
+    QObject context;
+    connect(qApp, &QGuiApplication::lastWindowClosed, &context,
+            [&events] { events << QStringLiteral("last window closed"); });
+    QTimer::singleShot(0, &context, [&] {
+        b.form.close();
+        events << QStringLiteral("main closed");
+        // A later turn of the event loop: had the program ended, this would never run.
+        QTimer::singleShot(0, &context, [&] {
+            events << (about != nullptr && about->isVisible() ? QStringLiteral("about open")
+                                                              : QStringLiteral("about gone"));
+            if (about != nullptr) {
+                QTest::keyClick(about->windowHandle(), Qt::Key_Escape);
+            }
+            events << QStringLiteral("about dismissed");
+        });
+    });
+    QTimer::singleShot(20000, &context, [] { QCoreApplication::exit(2); });
+    const int result = QCoreApplication::exec();
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QCOMPARE(result, 0);
+    QCOMPARE(events, QStringList({QStringLiteral("main closed"), QStringLiteral("about open"),
+                                  QStringLiteral("last window closed"),
+                                  QStringLiteral("about dismissed")}));
+    QVERIFY(b.log.entries.isEmpty());
+}
+
+QTEST_MAIN(TestFrmSplash)
+#include "tst_frm_splash.moc"

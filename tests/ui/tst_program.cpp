@@ -1,0 +1,117 @@
+#include <QFileInfo>
+#include <QProcess>
+#include <QtTest>
+
+#include "display_check.h"
+
+using namespace hideaway;
+
+namespace {
+
+/// Sets or clears an environment variable for one test and puts it back afterwards.
+class EnvironmentVariable {
+public:
+    EnvironmentVariable(const char* name, const QByteArray& value)
+        : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name)) {
+        if (value.isNull()) {
+            qunsetenv(name);
+        } else {
+            qputenv(name, value);
+        }
+    }
+    ~EnvironmentVariable() {
+        if (m_had) {
+            qputenv(m_name, m_old);
+        } else {
+            qunsetenv(m_name);
+        }
+    }
+    EnvironmentVariable(const EnvironmentVariable&) = delete;
+    EnvironmentVariable& operator=(const EnvironmentVariable&) = delete;
+
+private:
+    const char* m_name;
+    bool m_had;
+    QByteArray m_old;
+};
+
+}  // namespace
+
+class TestProgram : public QObject {
+    Q_OBJECT
+
+private slots:
+    void displayAvailable_data();
+    void displayAvailable();
+    void programStopsWithoutDisplay();
+};
+
+void TestProgram::displayAvailable_data() {
+    QTest::addColumn<QByteArray>("platform");
+    QTest::addColumn<QByteArray>("display");
+    QTest::addColumn<QByteArray>("wayland");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("available");
+
+    const QByteArray unset;
+    QTest::newRow("nothing named") << unset << unset << unset << QStringList() << false;
+    QTest::newRow("empty display") << unset << QByteArray("") << unset << QStringList() << false;
+    QTest::newRow("X display") << unset << QByteArray(":0") << unset << QStringList() << true;
+    QTest::newRow("Wayland display")
+        << unset << unset << QByteArray("wayland-0") << QStringList() << true;
+    QTest::newRow("platform chosen")
+        << QByteArray("offscreen") << unset << unset << QStringList() << true;
+    QTest::newRow("platform argument")
+        << unset << unset << unset
+        << QStringList{QStringLiteral("-platform"), QStringLiteral("offscreen")} << true;
+}
+
+void TestProgram::displayAvailable() {
+#if !defined(Q_OS_UNIX) || defined(Q_OS_DARWIN)
+    QSKIP("Only X11 and Wayland desktops name their display in the environment");
+#endif
+    QFETCH(QByteArray, platform);
+    QFETCH(QByteArray, display);
+    QFETCH(QByteArray, wayland);
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, available);
+    const EnvironmentVariable platformVariable("QT_QPA_PLATFORM", platform);
+    const EnvironmentVariable displayVariable("DISPLAY", display);
+    const EnvironmentVariable waylandVariable("WAYLAND_DISPLAY", wayland);
+
+    QList<QByteArray> storage{QByteArray("hideaway100k")};
+    for (const QString& argument : arguments) {
+        storage << argument.toLocal8Bit();
+    }
+    QList<char*> argv;
+    for (QByteArray& argument : storage) {
+        argv << argument.data();
+    }
+    argv << nullptr;
+    QCOMPARE(hideaway::displayAvailable(int(storage.size()), argv.data()), available);
+}
+
+void TestProgram::programStopsWithoutDisplay() {
+#if !defined(Q_OS_LINUX)
+    QSKIP("The display check applies to Linux desktops");
+#endif
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        environment.remove(QLatin1String(name));
+    }
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(PROGRAM_PATH), {});
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 1);
+    QCOMPARE(program.readAllStandardOutput(), QByteArray());
+    const QString path = QFileInfo(QStringLiteral(PROGRAM_PATH)).canonicalFilePath();
+    QCOMPARE(QString::fromLocal8Bit(program.readAllStandardError()).trimmed(),
+             QStringLiteral("hideaway100k: no display found. Run it on a desktop, or under a "
+                            "virtual one: xvfb-run -a ") +
+                 path);
+}
+
+QTEST_MAIN(TestProgram)
+#include "tst_program.moc"
