@@ -1,0 +1,249 @@
+// Measures what the window adds to the phone-link library: start-up to first paint, each slot
+// operation through the real FormMain beside the same library calls made directly, and the
+// program's peak memory. It runs offscreen against the simulated phone in a temporary folder.
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QWindow>
+
+#include "com_dlg.h"
+#include "file_transfer.h"
+#include "form_main.h"
+#include "module1.h"
+#include "slot_table.h"
+
+using namespace hideaway;
+
+namespace {
+
+constexpr int kRounds = 25;
+constexpr int kStartRuns = 5;
+const char* const kFirstPaintFlag = "--first-paint";
+
+// Answers every file dialog with one fixed path, as a user who always picks the same file would.
+class FixedPrompt final : public FilePrompt {
+public:
+    explicit FixedPrompt(QString path) : m_path(std::move(path)) {}
+    std::optional<QString> open(const QString&, const QString&) override { return m_path; }
+    std::optional<QString> save(const QString&, const QString&) override { return m_path; }
+
+private:
+    QString m_path;
+};
+
+double median(std::vector<double> samples) {
+    std::sort(samples.begin(), samples.end());
+    return samples[samples.size() / 2];
+}
+
+double timeMs(const std::function<void()>& work) {
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
+long peakMemoryKiB() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:")) {
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+        }
+    }
+    return -1;
+}
+
+// Child mode: show the window and report the first paint, with the peak memory at that moment.
+int firstPaintChild(int argc, char** argv) {
+    QApplication app(argc, argv);
+    Module1 library;
+    FormMain form(library);
+    struct PaintWatch : QObject {
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint) {
+                std::printf("painted %ld\n", peakMemoryKiB());
+                std::fflush(stdout);
+                std::exit(0);
+            }
+            return false;
+        }
+    } watch;
+    form.installEventFilter(&watch);
+    form.show();
+    return app.exec();
+}
+
+struct StartResult {
+    double ms;
+    long peakKiB;
+};
+
+StartResult measureStart(const QString& program) {
+    std::vector<double> times;
+    long peak = 0;
+    for (int i = 0; i < kStartRuns; ++i) {
+        QProcess child;
+        QElapsedTimer timer;
+        timer.start();
+        child.start(program, {QString::fromLatin1(kFirstPaintFlag)});
+        if (!child.waitForReadyRead(30000)) {
+            qFatal("the window never painted");
+        }
+        times.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+        peak = std::max(peak, child.readAll().split(' ').value(1).trimmed().toLong());
+        child.waitForFinished();
+    }
+    return {median(times), peak};
+}
+
+struct Row {
+    const char* name;
+    double windowMs;
+    double libraryMs;
+};
+
+template <typename T>
+T* control(FormMain& form, const char* name) {
+    T* widget = form.findChild<T*>(QString::fromLatin1(name));
+    if (widget == nullptr) {
+        qFatal("no control %s", name);
+    }
+    return widget;
+}
+
+// Times one operation through the window and its library calls alone; checks that the window
+// really finished it, so a failure never passes for a fast run.
+Row measure(const char* name, FormMain& form, QPushButton* button,
+            const std::function<bool()>& succeeded, const std::function<void()>& libraryCalls) {
+    std::vector<double> window;
+    std::vector<double> library;
+    for (int i = 0; i < kRounds; ++i) {
+        form.setStatus(QString());
+        window.push_back(timeMs([&] { button->click(); }));
+        if (!succeeded()) {
+            qFatal("%s did not succeed through the window", name);
+        }
+        library.push_back(timeMs(libraryCalls));
+    }
+    return {name, median(window), median(library)};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1 && qstrcmp(argv[1], kFirstPaintFlag) == 0) {
+        return firstPaintChild(argc, argv);
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir phone;
+    qputenv("HIDEAWAY_PHONE_DIR", QFile::encodeName(phone.path()));
+    qunsetenv("HIDEAWAY_PHONE_SETTINGS");
+
+    QApplication app(argc, argv);
+    const StartResult start = measureStart(QCoreApplication::applicationFilePath());
+
+    Module1 library;
+    FormMain form(library);
+    form.setMessagePresenter(
+        [](const QString& text) { qFatal("unexpected message: %s", qPrintable(text)); });
+    const QString upload = QDir(phone.path()).filePath(QStringLiteral("upload.bin"));
+    const QString download = QDir(phone.path()).filePath(QStringLiteral("download.bin"));
+    form.show();
+    // Paints count only once the window is on the (offscreen) screen.
+    while (form.windowHandle() == nullptr || !form.windowHandle()->isExposed()) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+
+    ByteBuffer file(kUploadLimit);
+    for (auto& byte : file) {
+        byte = static_cast<std::uint8_t>(QRandomGenerator::global()->generate());
+    }
+    QFile out(upload);
+    if (!out.open(QIODevice::WriteOnly) ||
+        out.write(reinterpret_cast<const char*>(file.data()), kUploadLimit) != kUploadLimit) {
+        qFatal("cannot write %s", qPrintable(upload));
+    }
+    out.close();
+
+    const SlotRow& slot = slotRow(3);
+    const auto g = slot.fileGroup;
+    const auto n = slot.fileNumber;
+    auto* status = control<QLineEdit>(form, "Status");
+    auto statusIs = [status](const char* text) {
+        return [status, text] { return status->text() == QLatin1String(text); };
+    };
+    ByteBuffer full(kDownloadBufferSize, 0x5A);
+    ByteBuffer readBack(kDownloadBufferSize);
+
+    std::vector<Row> rows;
+    rows.push_back(measure(
+        "check", form, control<QPushButton>(form, "CheckButton"),
+        [&form] {
+            return form.findChild<QLabel*>(QStringLiteral("LCDStatus"))->text() ==
+                   QLatin1String("CHECK");
+        },
+        [&] {
+            library.InitGBPMode(1);
+            for (const SlotRow& row : kSlotTable) {
+                library.GetNVMFileSize(row.fileGroup, row.fileNumber);
+            }
+            library.EndGBPMode();
+        }));
+    rows.push_back(measure("clear", form, control<QPushButton>(form, slot.buttonClear),
+                           statusIs(slot.clearDoneText), [&] {
+                               library.InitGBPMode(1);
+                               library.ClearNVMFile(g, n);
+                               library.EndGBPMode();
+                           }));
+
+    form.comDlg().setPrompt(std::make_unique<FixedPrompt>(upload));
+    rows.push_back(measure("upload 20990 bytes", form, control<QPushButton>(form, slot.buttonUp),
+                           statusIs("OK"), [&] {
+                               library.InitGBPMode(1);
+                               library.ClearNVMFile(g, n);
+                               library.EndGBPMode();
+                               library.InitGBPMode(1);
+                               library.WriteNVMFile(g, n, file.data(), kUploadLimit);
+                               library.GetNVMFileSize(g, n);
+                               library.ReadNVMFile(g, n, readBack.data(), SlotCapacity);
+                               library.EndGBPMode();
+                           }));
+
+    library.InitGBPMode(1);
+    library.WriteNVMFile(g, n, full.data(), SlotCapacity);
+    library.EndGBPMode();
+    form.comDlg().setPrompt(std::make_unique<FixedPrompt>(download));
+    rows.push_back(measure("download 21000 bytes", form,
+                           control<QPushButton>(form, slot.buttonDown), statusIs("OK"), [&] {
+                               library.InitGBPMode(1);
+                               library.ReadNVMFile(g, n, readBack.data(), SlotCapacity);
+                               library.EndGBPMode();
+                           }));
+
+    std::printf("Hideaway100K benchmark (offscreen, simulated phone, median of %d rounds)\n\n",
+                kRounds);
+    std::printf("%-24s %14s %14s %8s\n", "measure", "window ms", "library ms", "ratio");
+    std::printf("%-24s %14.2f %14s %8s\n", "start to first paint", start.ms, "-", "-");
+    for (const Row& row : rows) {
+        std::printf("%-24s %14.2f %14.2f %8.2f\n", row.name, row.windowMs, row.libraryMs,
+                    row.windowMs / row.libraryMs);
+    }
+    std::printf("%-24s %14.1f %14s %8s\n", "peak memory (MiB)",
+                static_cast<double>(start.peakKiB) / 1024.0, "-", "-");
+    return 0;
+}

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds Hideaway100K with its tests and runs the whole suite (headless, on the offscreen platform).
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+bash "$root/scripts/install-deps.sh"
+cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$root/build" -j"$(nproc)"
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir "$root/build" --output-on-failure -j"$(nproc)"
