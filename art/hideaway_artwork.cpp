@@ -315,7 +315,8 @@ bool writeIcon(const QImage& source, const QString& path) {
     return file.open(QIODevice::WriteOnly) && file.write(out) == out.size();
 }
 
-QImage drawIcon() {
+// The padlock on the gradient, large enough for a desktop's application menu.
+QImage drawDesktopIcon() {
     QImage large = newImage(128, 128);
     QPainter p(&large);
     p.setRenderHint(QPainter::Antialiasing);
@@ -325,7 +326,11 @@ QImage drawIcon() {
     p.fillRect(large.rect(), vertical);
     paintPadlock(p, QRectF(18, 8, 92, 116));
     p.end();
-    return large.scaled(32, 32, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return large;
+}
+
+QImage drawIcon() {
+    return drawDesktopIcon().scaled(32, 32, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 bool saveJpeg(const QImage& image, const QString& path) {
@@ -347,11 +352,12 @@ int main(int argc, char** argv) {
     }
 
     const QImage background = drawBackground();
-    const std::array<bool, 4> written = {
+    const std::array<bool, 5> written = {
         saveJpeg(background, out.filePath(QStringLiteral("background.jpg"))),
         saveJpeg(drawPhoneFace(background), out.filePath(QStringLiteral("phone_face.jpg"))),
         saveJpeg(drawLogo(), out.filePath(QStringLiteral("logo.jpg"))),
         writeIcon(drawIcon(), out.filePath(QStringLiteral("hideaway.ico"))),
+        drawDesktopIcon().save(out.filePath(QStringLiteral("hideaway100k.png")), "PNG"),
     };
     for (bool ok : written) {
         if (!ok) {

@@ -28,6 +28,16 @@ namespace hideaway {
 
 namespace {
 
+/// Shows a status write at once, since the library call that follows may block the thread; a
+/// write that changes nothing costs no paint.
+template <typename Widget>
+void showText(Widget* widget, const QString& text) {
+    if (widget->text() != text) {
+        widget->setText(text);
+        widget->repaint();
+    }
+}
+
 const Qt::Alignment kLabelCentred = Qt::AlignHCenter | Qt::AlignTop;
 
 void setColours(QWidget* widget, QPalette::ColorRole backRole, QColor back,
@@ -305,14 +315,11 @@ void FormMain::setCaption(const QString& text) {
 }
 
 void FormMain::setStatus(const QString& text) {
-    // Each write is painted at once: the library call that follows may block the thread.
-    m_status->setText(text);
-    m_status->repaint();
+    showText(m_status, text);
 }
 
 void FormMain::setLcdStatus(const QString& text) {
-    m_lcdStatus->setText(text);
-    m_lcdStatus->repaint();
+    showText(m_lcdStatus, text);
 }
 
 bool FormMain::isComSelected(int port) const {
@@ -324,15 +331,11 @@ void FormMain::showMessage(const QString& text) {
 }
 
 void FormMain::setSlotName(int slot, const QString& text) {
-    QLineEdit* box = row(slot).name;
-    box->setText(text);
-    box->repaint();
+    showText(row(slot).name, text);
 }
 
 void FormMain::setSlotBytes(int slot, const QString& text) {
-    QLineEdit* box = row(slot).bytes;
-    box->setText(text);
-    box->repaint();
+    showText(row(slot).bytes, text);
 }
 
 QString FormMain::slotBytes(int slot) const {
@@ -342,13 +345,15 @@ QString FormMain::slotBytes(int slot) const {
 void FormMain::setSlotProgress(int slot, float value) {
     // Qt ignores a value outside the range and would keep showing the old one.
     QProgressBar* bar = row(slot).bar;
-    bar->setValue(std::clamp(qRound(value), 0, static_cast<int>(SlotCapacity)));
-    bar->repaint();
+    const int shown = std::clamp(qRound(value), 0, static_cast<int>(SlotCapacity));
+    if (bar->value() != shown) {
+        bar->setValue(shown);
+        bar->repaint();
+    }
 }
 
 void FormMain::setTotalHidden(const QString& text) {
-    m_totalHidden->setText(text);
-    m_totalHidden->repaint();
+    showText(m_totalHidden, text);
 }
 
 void FormMain::paintEvent(QPaintEvent* event) {
