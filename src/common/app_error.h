@@ -10,19 +10,19 @@ namespace hideaway {
 /// Error numbers of everything the platform can raise in the tool. The numbering is the one
 /// BASIC runtimes use, so a number shown to the user keeps its familiar meaning.
 enum class ErrorCode : int {
-    SubscriptOutOfRange = 9,   ///< a count that does not fit the buffer it describes
-    BadFileName = 52,          ///< an empty or malformed path
-    FileNotFound = 53,         ///< the file does not exist (or vanished)
-    FileAlreadyOpen = 55,      ///< the file is locked by another program
-    DeviceIo = 57,             ///< a read or write failed part-way
-    DiskFull = 61,             ///< no room left on the device
-    InputPastEnd = 62,         ///< the file no longer holds the bytes it was measured with
-    PermissionDenied = 70,     ///< access to the file or folder is refused
-    PathFileAccess = 75,       ///< the path names a folder or cannot be opened as a file
-    PathNotFound = 76,         ///< a folder on the path does not exist
-    LibraryNotLoaded = 48,     ///< the phone-link library cannot be loaded
-    EntryPointMissing = 453,   ///< the phone-link library lacks an operation
-    DialogCancelled = 32755,   ///< the user cancelled a file dialog that raises on cancel
+    SubscriptOutOfRange = 9,  ///< a count that does not fit the buffer it describes
+    BadFileName = 52,         ///< an empty or malformed path
+    FileNotFound = 53,        ///< the file does not exist (or vanished)
+    FileAlreadyOpen = 55,     ///< the file is locked by another program
+    DeviceIo = 57,            ///< a read or write failed part-way
+    DiskFull = 61,            ///< no room left on the device
+    InputPastEnd = 62,        ///< the file no longer holds the bytes it was measured with
+    PermissionDenied = 70,    ///< access to the file or folder is refused
+    PathFileAccess = 75,      ///< the path names a folder or cannot be opened as a file
+    PathNotFound = 76,        ///< a folder on the path does not exist
+    LibraryNotLoaded = 48,    ///< the phone-link library cannot be loaded
+    EntryPointMissing = 453,  ///< the phone-link library lacks an operation
+    DialogCancelled = 32755,  ///< the user cancelled a file dialog that raises on cancel
 };
 
 /// Every code above, for tests and tables that must cover them all.

@@ -6,9 +6,9 @@
 #include "file_transfer.h"
 #include "gbp_library.h"
 #include "slot_operations.h"
-#include "slot_read.h"
 #include "slot_table.h"
 #include "slot_view.h"
+#include "transfer_steps.h"
 
 namespace hideaway {
 
@@ -78,13 +78,7 @@ void UploadSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library, FileDi
         library.EndGBPMode();
         return;
     } catch (const AppError& error) {
-        if (error.code() == ErrorCode::DialogCancelled) {
-            view.setLcdStatus(QString());
-            view.setStatus(QStringLiteral("CANCEL"));
-        } else {
-            view.showMessage(QStringLiteral("Error while opening load dialog:\r\n") +
-                             error.description());
-        }
+        reportTrappedError(error, QStringLiteral("Error while opening load dialog:\r\n"), view);
     }
     // Not trapped: an error here (a library that cannot be loaded at all) reaches the window.
     library.EndGBPMode();

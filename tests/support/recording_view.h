@@ -36,7 +36,9 @@ public:
         }
     }
 
-    void setCaption(const QString& text) override { write(caption, QStringLiteral("Caption"), text); }
+    void setCaption(const QString& text) override {
+        write(caption, QStringLiteral("Caption"), text);
+    }
     void setStatus(const QString& text) override { write(status, QStringLiteral("Status"), text); }
     void setLcdStatus(const QString& text) override { write(lcd, QStringLiteral("LCD"), text); }
     bool isComSelected(int port) const override {
@@ -58,7 +60,9 @@ public:
         bars.at(index(slot)) = value;
         m_log.add(QStringLiteral("Bar%1=%2").arg(slot).arg(static_cast<double>(value)));
     }
-    void setTotalHidden(const QString& text) override { write(total, QStringLiteral("Total"), text); }
+    void setTotalHidden(const QString& text) override {
+        write(total, QStringLiteral("Total"), text);
+    }
 
 private:
     static std::size_t index(int slot) {

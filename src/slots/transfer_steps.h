@@ -5,9 +5,13 @@
 #include "file_transfer.h"
 #include "slot_table.h"
 
+#include <QString>
+
 namespace hideaway {
 
+class AppError;
 class GbpLibrary;
+class SlotView;
 
 /// Reads the slot's NVM file in one ReadNVMFile call that asks for at most SlotCapacity bytes.
 /// The buffer is first made kDownloadBufferSize zeroed bytes. Returns the library's result,
@@ -18,5 +22,9 @@ std::int16_t readSlot(GbpLibrary& library, const SlotRow& slot, ByteBuffer& buff
 constexpr bool isFailedRead(std::int16_t result) {
     return result < 0 || result > SlotCapacity;
 }
+
+/// Reports an error that upload or download trapped: a cancel (32755) empties the phone display
+/// and shows "CANCEL" with no message; any other error is shown after prefix, which ends in CR LF.
+void reportTrappedError(const AppError& error, const QString& prefix, SlotView& view);
 
 }  // namespace hideaway

@@ -1,0 +1,23 @@
+#include "transfer_steps.h"
+
+#include "app_error.h"
+#include "gbp_library.h"
+#include "slot_view.h"
+
+namespace hideaway {
+
+std::int16_t readSlot(GbpLibrary& library, const SlotRow& slot, ByteBuffer& buffer) {
+    buffer.assign(static_cast<std::size_t>(kDownloadBufferSize), 0);
+    return library.ReadNVMFile(slot.fileGroup, slot.fileNumber, buffer.data(), SlotCapacity);
+}
+
+void reportTrappedError(const AppError& error, const QString& prefix, SlotView& view) {
+    if (error.code() == ErrorCode::DialogCancelled) {
+        view.setLcdStatus(QString());
+        view.setStatus(QStringLiteral("CANCEL"));
+    } else {
+        view.showMessage(prefix + error.description());
+    }
+}
+
+}  // namespace hideaway
