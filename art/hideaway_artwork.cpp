@@ -37,6 +37,14 @@ QImage newImage(int width, int height) {
     return image;
 }
 
+// The plain cyan-to-violet gradient of the logo and the icon, running from one point to another.
+void fillCyanToViolet(QPainter& p, const QRectF& area, QPointF from, QPointF to) {
+    QLinearGradient gradient(from, to);
+    gradient.setColorAt(0.0, kCyan);
+    gradient.setColorAt(1.0, kViolet);
+    p.fillRect(area, gradient);
+}
+
 // The cyan-to-violet gradient from top to bottom, with two soft glows for depth.
 void paintGradient(QPainter& p, const QRectF& area) {
     QLinearGradient vertical(area.topLeft(), area.bottomLeft());
@@ -231,10 +239,7 @@ QImage drawLogo() {
     QImage image = newImage(640, 480);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient diagonal(0, 0, 640, 480);
-    diagonal.setColorAt(0.0, kCyan);
-    diagonal.setColorAt(1.0, kViolet);
-    p.fillRect(image.rect(), diagonal);
+    fillCyanToViolet(p, image.rect(), QPointF(0, 0), QPointF(640, 480));
 
     QRadialGradient halo(QPointF(320, 250), 240);
     halo.setColorAt(0.0, QColor(255, 255, 255, 150));
@@ -320,10 +325,7 @@ QImage drawDesktopIcon() {
     QImage large = newImage(128, 128);
     QPainter p(&large);
     p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient vertical(0, 0, 0, 128);
-    vertical.setColorAt(0.0, kCyan);
-    vertical.setColorAt(1.0, kViolet);
-    p.fillRect(large.rect(), vertical);
+    fillCyanToViolet(p, large.rect(), QPointF(0, 0), QPointF(0, 128));
     paintPadlock(p, QRectF(18, 8, 92, 116));
     p.end();
     return large;
