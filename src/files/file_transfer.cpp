@@ -8,6 +8,7 @@
 #include <QSaveFile>
 
 #include "app_error.h"
+#include "open_in_place.h"
 
 namespace hideaway {
 
@@ -48,24 +49,41 @@ AppError openForWritingError(const QString& path, const QString& reason) {
     return AppError(ErrorCode::PathFileAccess, withReason(path, reason));
 }
 
-/// Qt reports a write that ran out of room (ENOSPC) as a resource error.
+/// Qt reports a write that ran out of room (ENOSPC) as a resource error; any other failure
+/// keeps the system's own reason (EFBIG: "File too large").
 AppError writeError(const QFileDevice& file, const QString& path) {
     if (file.error() == QFileDevice::ResourceError) {
         return AppError(ErrorCode::DiskFull, withReason(path, file.errorString()));
     }
+    if (file.error() == QFileDevice::NoError) {
+        return AppError(ErrorCode::DeviceIo, withReason(path, QStringLiteral("nothing written")));
+    }
     return AppError(ErrorCode::DeviceIo, withReason(path, file.errorString()));
+}
+
+/// Writes all count bytes to a file opened unbuffered, so that every failure shows here.
+void writeAll(QFileDevice& file, const QString& path, const char* data, qint64 count) {
+    qint64 done = 0;
+    while (done < count) {
+        // A write that stops part-way (a disk that fills, a size limit) reports no error; the
+        // next one then fails at its first byte, which is when Qt keeps the system's reason.
+        const qint64 written = file.write(data + done, count - done);
+        if (written <= 0) {
+            throw writeError(file, path);
+        }
+        done += written;
+    }
 }
 
 /// Writes into a target that is not a regular file (a device, a pipe). Such a target cannot be
 /// replaced by renaming a temporary file over it without destroying the node itself.
 void writeInPlace(const QString& path, const char* data, qint64 count) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        throw openForWritingError(path, file.errorString());
+    QFile file;
+    QString reason;
+    if (!openWithoutWaiting(file, path, reason)) {
+        throw openForWritingError(path, reason);
     }
-    if (file.write(data, count) != count || !file.flush()) {
-        throw writeError(file, path);
-    }
+    writeAll(file, path, data, count);
     file.close();
     if (file.error() != QFileDevice::NoError) {
         throw writeError(file, path);
@@ -78,17 +96,22 @@ void replaceAtomically(const QString& path, const char* data, qint64 count) {
     QSaveFile file(path);
     // Writing in place when no temporary file can be made would lose atomicity.
     file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Unbuffered, so that every byte reaches the temporary file within write(): bytes left in
+    // Qt's buffer are written by commit(), which renames the file over the target even when that
+    // last write failed, and reports success.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         throw openForWritingError(path, file.errorString());
     }
-    if (file.write(data, count) != count) {
-        const AppError error = writeError(file, path);
+    try {
+        writeAll(file, path, data, count);
+    } catch (const AppError&) {
         file.cancelWriting();
-        throw error;
+        throw;
     }
-    // A failed commit removes the temporary file itself and leaves the target untouched.
+    // A failed commit (the rename) removes the temporary file itself and leaves the target as it
+    // was.
     if (!file.commit()) {
-        throw writeError(file, path);
+        throw AppError(ErrorCode::PathFileAccess, withReason(path, file.errorString()));
     }
 }
 
