@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 #include <system_error>
 #include <thread>
 
@@ -23,7 +24,7 @@ fs::path phoneFolder() {
 }
 
 // A crash mid-write leaves a temporary beside the NVM file; the NVM file itself is whole, so the
-// leftover only takes room. One program drives a phone at a time, so none is in use here.
+// leftover only takes room. Called with the folder's lock held: no other program writes there.
 bool removeLeftoverTemporaries(const fs::path& folder, std::error_code& error) {
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
         std::string name;
@@ -58,18 +59,33 @@ std::optional<std::int16_t> Phone::loadSettings() {
     std::string fileText;
     const fs::path file = m_folder / kSettingsFileName;
     std::error_code error;
-    if (fs::exists(file, error)) {
+    const fs::file_type type = fs::status(file, error).type();
+    if (type == fs::file_type::none || type == fs::file_type::unknown ||
+        type == fs::file_type::directory) {
+        report("GBP: cannot read " + file.string() + (error ? ": " + error.message() : ""));
+        return result::kSettingsUnreadable;
+    }
+    if (type != fs::file_type::not_found && type != fs::file_type::regular) {
+        // Reading a pipe would wait for a writer, and a device might never end.
+        report("GBP: " + file.string() + ": not a regular file");
+        m_settings = Settings();
+        m_settingsText.reset();
+        return result::kMalformedSetting;
+    }
+    if (type == fs::file_type::regular) {
         std::ifstream in(file, std::ios::binary);
         std::ostringstream content;
         content << in.rdbuf();
-        if (!in || fs::is_directory(file, error)) {
+        if (!in) {
             report("GBP: cannot read " + file.string());
             return result::kSettingsUnreadable;
         }
         fileText = content.str();
-    } else if (error) {
-        report("GBP: cannot read " + file.string() + ": " + error.message());
-        return result::kSettingsUnreadable;
+        // Windows editors start a UTF-8 text with a byte-order mark.
+        constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+        if (fileText.starts_with(kByteOrderMark)) {
+            fileText.erase(0, kByteOrderMark.size());
+        }
     }
     const std::string environmentLines = environmentText(kSettingsVariable);
 
@@ -97,8 +113,17 @@ std::optional<std::int16_t> Phone::loadSettings() {
 }
 
 std::int16_t Phone::initGbpMode(std::uint8_t port) {
-    // Every attempt starts from a closed link, so a failed one leaves GBP mode closed.
+    // Every attempt starts from a closed link, so a failed one leaves GBP mode closed and the
+    // phone free for other programs.
     m_open = false;
+    const std::int16_t result = openGbpMode(port);
+    if (!m_open) {
+        m_lock.release();
+    }
+    return result;
+}
+
+std::int16_t Phone::openGbpMode(std::uint8_t port) {
     m_folder = phoneFolder();
     if (m_folder.empty()) {
         report(std::string("GBP: no phone folder: set ") + kPhoneDirVariable);
@@ -106,10 +131,29 @@ std::int16_t Phone::initGbpMode(std::uint8_t port) {
     }
     std::error_code error;
     fs::create_directories(m_folder, error);
-    if (error || !fs::is_directory(m_folder, error) ||
-        !removeLeftoverTemporaries(m_folder, error)) {
+    if (error || !fs::is_directory(m_folder, error)) {
         report("GBP: phone folder " + m_folder.string() + " is unusable" +
                (error ? ": " + error.message() : std::string()));
+        return result::kFolderUnusable;
+    }
+    // A lock this process already holds on the folder is its own link, opened again.
+    const fs::path lockFile = m_folder / kLockFileName;
+    if (m_lock.file() != lockFile) {
+        std::string reason;
+        switch (m_lock.acquire(lockFile, reason)) {
+            case FileLock::Outcome::Held:
+                break;
+            case FileLock::Outcome::HeldElsewhere:
+                // Before anything in the folder is touched: the other program may be mid-write.
+                report("GBP: phone folder " + m_folder.string() + " is in use by another program");
+                return result::kPhoneInUse;
+            case FileLock::Outcome::Failed:
+                report("GBP: phone folder " + m_folder.string() + " is unusable: " + reason);
+                return result::kFolderUnusable;
+        }
+    }
+    if (!removeLeftoverTemporaries(m_folder, error)) {
+        report("GBP: phone folder " + m_folder.string() + " is unusable: " + error.message());
         return result::kFolderUnusable;
     }
     if (const auto failed = loadSettings()) {
@@ -134,6 +178,7 @@ std::int16_t Phone::endGbpMode() {
         return *forced;  // a phone that did not hear the command stays as it was
     }
     m_open = false;
+    m_lock.release();
     return result::kOk;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "phone_settings.h"
+#include "platform.h"
 
 namespace hideaway::sim {
 
@@ -19,6 +20,9 @@ inline constexpr std::int32_t kNvmCapacity = 21000;
 inline constexpr const char* kPhoneDirVariable = "HIDEAWAY_PHONE_DIR";
 inline constexpr const char* kSettingsVariable = "HIDEAWAY_PHONE_SETTINGS";
 inline constexpr const char* kSettingsFileName = "phone.conf";
+/// The file in the phone's folder whose lock marks GBP mode open there, as a COM port is held by
+/// one program at a time.
+inline constexpr const char* kLockFileName = "phone.lock";
 
 /// What the calls return; docs/simulated-phone.md lists the same table for users.
 namespace result {
@@ -27,6 +31,7 @@ inline constexpr std::int16_t kOk = 0;
 inline constexpr std::int16_t kNoPhoneOnPort = 1;
 inline constexpr std::int16_t kFolderUnusable = 2;
 inline constexpr std::int16_t kSettingsUnreadable = 3;
+inline constexpr std::int16_t kPhoneInUse = 4;
 inline constexpr std::int16_t kMalformedSetting = 99;
 // NVM calls
 inline constexpr std::int16_t kNotInGbpMode = -1;
@@ -37,7 +42,8 @@ inline constexpr std::int16_t kDamagedNvmFile = -5;
 }  // namespace result
 
 /// A phone kept in a folder: one file per NVM file, GBP mode on one port, and faults played
-/// from its settings. Not thread-safe; the exported calls serialise access to the one instance.
+/// from its settings. GBP mode is open in one process at a time per folder. Not thread-safe; the
+/// exported calls serialise access to the one instance.
 class Phone {
 public:
     std::int16_t initGbpMode(std::uint8_t port);
@@ -50,6 +56,8 @@ public:
                              std::int32_t maxLength);
 
 private:
+    /// The steps of InitGBPMode after GBP mode has been closed; its result.
+    std::int16_t openGbpMode(std::uint8_t port);
     /// Reads phone.conf and the environment's lines; the result of a failed InitGBPMode, or
     /// nothing when the settings are in place.
     std::optional<std::int16_t> loadSettings();
@@ -67,6 +75,8 @@ private:
 
     bool m_open = false;
     std::filesystem::path m_folder;
+    // Held exactly while GBP mode is open, so another program's InitGBPMode is refused.
+    FileLock m_lock;
     Settings m_settings;
     // The settings text last applied: "next N" counters are re-armed only when it changes.
     std::optional<std::string> m_settingsText;

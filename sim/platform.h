@@ -24,6 +24,32 @@ std::filesystem::path defaultPhoneFolder();
 bool replaceFileAtomically(const std::filesystem::path& file, const std::vector<std::uint8_t>& data,
                            std::string& reason);
 
+/// An exclusive lock on a file, held while this object holds it and dropped by the system when
+/// the process ends, however it ends. Only one holder at a time, across processes.
+class FileLock {
+public:
+    enum class Outcome { Held, HeldElsewhere, Failed };
+
+    FileLock() = default;
+    ~FileLock() { release(); }
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+    /// Takes the lock on file, creating the file when it is missing; never waits. On Failed,
+    /// reason says why; on HeldElsewhere nothing has been changed.
+    Outcome acquire(const std::filesystem::path& file, std::string& reason);
+    void release();
+    bool held() const { return m_handle != kNone; }
+    /// The file whose lock is held; empty when none is.
+    const std::filesystem::path& file() const { return m_file; }
+
+private:
+    static constexpr std::intptr_t kNone = -1;
+    // A descriptor on Unix, a HANDLE on Windows.
+    std::intptr_t m_handle = kNone;
+    std::filesystem::path m_file;
+};
+
 /// What replaceFileAtomically puts between a file's name and the unique tail of its temporary.
 inline constexpr const char* kTemporaryMark = ".tmp-";
 

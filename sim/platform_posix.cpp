@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -94,6 +95,45 @@ bool replaceFileAtomically(const std::filesystem::path& file, const std::vector<
     }
     syncFolder(file.parent_path());
     return true;
+}
+
+FileLock::Outcome FileLock::acquire(const std::filesystem::path& file, std::string& reason) {
+    release();
+    // Not inherited by programs this process starts, which would otherwise hold the lock too.
+    int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0 && (errno == EACCES || errno == EROFS)) {
+        fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);  // a lock needs no write access
+    }
+    if (fd < 0) {
+        reason = systemReason("cannot open the lock file", errno);
+        return Outcome::Failed;
+    }
+    // flock, not fcntl: an fcntl lock is the whole process's, and closing any descriptor of the
+    // file, anywhere in the process, would drop it.
+    int locked = 0;
+    do {
+        locked = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (locked != 0 && errno == EINTR);
+    if (locked != 0) {
+        const int error = errno;
+        ::close(fd);
+        if (error == EWOULDBLOCK) {
+            return Outcome::HeldElsewhere;
+        }
+        reason = systemReason("cannot lock the lock file", error);
+        return Outcome::Failed;
+    }
+    m_handle = fd;
+    m_file = file;
+    return Outcome::Held;
+}
+
+void FileLock::release() {
+    if (held()) {
+        ::close(static_cast<int>(m_handle));  // closing the only descriptor drops the lock
+        m_handle = kNone;
+        m_file.clear();
+    }
 }
 
 }  // namespace hideaway::sim

@@ -96,4 +96,39 @@ bool replaceFileAtomically(const std::filesystem::path& file, const std::vector<
     return true;
 }
 
+FileLock::Outcome FileLock::acquire(const std::filesystem::path& file, std::string& reason) {
+    release();
+    // Sharing stays open, so that a second program reaches LockFileEx and is refused there; the
+    // handle is not inherited by programs this process starts.
+    HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        reason = windowsReason("cannot open the lock file", GetLastError());
+        return Outcome::Failed;
+    }
+    OVERLAPPED start{};
+    if (!LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &start)) {
+        const DWORD error = GetLastError();
+        CloseHandle(handle);
+        if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING) {
+            return Outcome::HeldElsewhere;
+        }
+        reason = windowsReason("cannot lock the lock file", error);
+        return Outcome::Failed;
+    }
+    m_handle = reinterpret_cast<std::intptr_t>(handle);
+    m_file = file;
+    return Outcome::Held;
+}
+
+void FileLock::release() {
+    if (held()) {
+        // Closing the handle drops its lock; the system does the same when the process ends.
+        CloseHandle(reinterpret_cast<HANDLE>(m_handle));
+        m_handle = kNone;
+        m_file.clear();
+    }
+}
+
 }  // namespace hideaway::sim

@@ -3,14 +3,19 @@
 #include <csignal>
 #include <memory>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLibrary>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include "gbp_abi.h"
@@ -21,6 +26,7 @@ namespace {
 constexpr int kNoPhoneOnPort = 1;
 constexpr int kFolderUnusable = 2;
 constexpr int kSettingsUnreadable = 3;
+constexpr int kPhoneInUse = 4;
 constexpr int kMalformedSetting = 99;
 constexpr int kNotInGbpMode = -1;
 constexpr int kNoSuchNvmFile = -2;
@@ -108,6 +114,8 @@ private slots:
     void unusableFolder();
     void defaultFolder_data();
     void defaultFolder();
+    void oneProgramAtATime_data();
+    void oneProgramAtATime();
 
     void capacity_data();
     void capacity();
@@ -151,6 +159,19 @@ private:
     }
     QStringList leftoverTemporaries() const {
         return QDir(folder()).entryList({QStringLiteral("*.tmp-*")}, QDir::AllEntries);
+    }
+    /// Every entry of the phone's folder with its content and time of change.
+    QStringList folderSnapshot() {
+        QStringList entries;
+        const QDir dir(folder());
+        for (const QFileInfo& entry : dir.entryInfoList(QDir::AllEntries | QDir::Hidden |
+                                                        QDir::System | QDir::NoDotAndDotDot)) {
+            entries << entry.fileName() + QLatin1Char(' ') +
+                           QString::number(entry.lastModified().toMSecsSinceEpoch()) +
+                           QLatin1Char(' ') +
+                           QString::fromLatin1(fileContent(entry.filePath()).toHex());
+        }
+        return entries;
     }
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -233,6 +254,8 @@ void SimulatedPhoneTest::phoneAnswersOnItsPort_data() {
     QTest::addRow("default, asked on 2") << QByteArray() << QByteArray() << 2 << kNoPhoneOnPort;
     QTest::addRow("port 0 never answers") << QByteArray() << QByteArray() << 0 << kNoPhoneOnPort;
     QTest::addRow("file port 4") << QByteArray("port = 4\n") << QByteArray() << 4 << 0;
+    QTest::addRow("file with a byte-order mark, port 4")
+        << QByteArray("\xEF\xBB\xBFport = 4\n") << QByteArray() << 4 << 0;
     QTest::addRow("file port 4, asked on 1")
         << QByteArray("port = 4\n") << QByteArray() << 1 << kNoPhoneOnPort;
     QTest::addRow("environment overrides file")
@@ -268,6 +291,9 @@ void SimulatedPhoneTest::unusableFolder_data() {
     QTest::addRow("folder is a file") << QStringLiteral("plain") << kFolderUnusable;
     QTest::addRow("folder below a file") << QStringLiteral("plain/phone") << kFolderUnusable;
     QTest::addRow("phone.conf is a folder") << QStringLiteral("conf") << kSettingsUnreadable;
+#ifdef Q_OS_UNIX
+    QTest::addRow("phone.conf is a pipe") << QStringLiteral("pipe") << kMalformedSetting;
+#endif
 }
 
 void SimulatedPhoneTest::unusableFolder() {
@@ -277,8 +303,19 @@ void SimulatedPhoneTest::unusableFolder() {
     QVERIFY(plain.open(QIODevice::WriteOnly));
     plain.close();
     QVERIFY(QDir().mkpath(m_dir->filePath(QStringLiteral("conf/phone.conf"))));
+#ifdef Q_OS_UNIX
+    QVERIFY(QDir().mkpath(m_dir->filePath(QStringLiteral("pipe"))));
+    QCOMPARE(::mkfifo(QFile::encodeName(m_dir->filePath(QStringLiteral("pipe/phone.conf"))), 0600),
+             0);
+    // Reading a pipe without a writer would wait for ever; the alarm ends the test instead.
+    ::alarm(20);
+#endif
     qputenv("HIDEAWAY_PHONE_DIR", QFile::encodeName(m_dir->filePath(phoneFolder)));
-    QCOMPARE(m_phone.init(1), expected);
+    const int result = m_phone.init(1);
+#ifdef Q_OS_UNIX
+    ::alarm(0);
+#endif
+    QCOMPARE(result, expected);
     QCOMPARE(m_phone.size(18, 9), kNotInGbpMode);
 }
 
@@ -322,6 +359,48 @@ void SimulatedPhoneTest::defaultFolder() {
     QCOMPARE(written, 0);
     QCOMPARE(fileContent(m_dir->filePath(expectedBelowTemp + QStringLiteral("/nvm-18-09.bin"))),
              QByteArray("here"));
+}
+
+void SimulatedPhoneTest::oneProgramAtATime_data() {
+    QTest::addColumn<bool>("killed");
+    QTest::addRow("other program ends GBP mode") << false;
+    QTest::addRow("other program killed") << true;
+}
+
+void SimulatedPhoneTest::oneProgramAtATime() {
+    QFETCH(bool, killed);
+    constexpr int kWaitMs = 30000;
+    QCOMPARE(m_phone.init(1), 0);
+    QCOMPARE(m_phone.writeBytes(9, "stored"), 0);
+    QCOMPARE(m_phone.end(), 0);
+    writeSettings("port = 1\n");
+
+    QProcess other;
+    other.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    other.start(QStringLiteral(GBP_HOLDER_PATH));
+    QVERIFY2(other.waitForReadyRead(kWaitMs), qPrintable(other.errorString()));
+    QCOMPARE(other.readLine().trimmed(), QByteArray("0"));
+    // What the other program's write in flight has in the folder.
+    QFile inFlight(nvmFile(9) + QStringLiteral(".tmp-other"));
+    QVERIFY(inFlight.open(QIODevice::WriteOnly));
+    inFlight.write("half");
+    inFlight.close();
+    const QStringList before = folderSnapshot();
+
+    QCOMPARE(m_phone.init(1), kPhoneInUse);
+    QCOMPARE(m_phone.size(18, 9), kNotInGbpMode);
+    QCOMPARE(folderSnapshot(), before);
+
+    if (killed) {
+        other.kill();
+    } else {
+        other.write("end\n");
+        other.closeWriteChannel();
+    }
+    QVERIFY(other.waitForFinished(kWaitMs));
+    QCOMPARE(other.exitStatus(), killed ? QProcess::CrashExit : QProcess::NormalExit);
+    QCOMPARE(m_phone.init(1), 0);
+    QCOMPARE(m_phone.readBytes(9), ReadAnswer(6, QByteArray("stored")));
 }
 
 void SimulatedPhoneTest::capacity_data() {
@@ -425,7 +504,7 @@ void SimulatedPhoneTest::badCalls() {
     QCOMPARE(result, expected);
     QCOMPARE(QByteArray(reinterpret_cast<const char*>(bytes), 4), QByteArray("\1\2\3\4"));
     QCOMPARE(fileContent(nvmFile(10)), old);
-    QCOMPARE(QDir(folder()).entryList(QDir::Files).size(), 1);
+    QCOMPARE(QDir(folder()).entryList({QStringLiteral("nvm-*")}, QDir::Files).size(), 1);
 }
 
 void SimulatedPhoneTest::failedWriteKeepsOldContent() {
