@@ -24,9 +24,10 @@ void LoadFileBytes(const QString& path, ByteBuffer& buffer, std::int16_t count);
 
 /// Replaces the file at path by elements 0 to count - 1 of buffer, atomically: either the file
 /// then holds exactly those bytes, or an existing file is left exactly as it was and no temporary
-/// file remains. A failure (count outside 0..buffer size and 0..32767, a path that cannot be
-/// written) is passed to reportFailure as its description alone. Returns whether the file was
-/// saved.
+/// file remains. A device or pipe is written in place and never waited for: a pipe that no
+/// program reads fails at once. A failure (count outside 0..buffer size and 0..32767, a path that
+/// cannot be written, a write that stops part-way, a full disk) is passed to reportFailure as its
+/// description alone. Returns whether every byte was saved.
 bool SaveBytesToFile(const QString& path, const ByteBuffer& buffer, std::int32_t count,
                      const std::function<void(const QString&)>& reportFailure);
 
