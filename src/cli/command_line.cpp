@@ -8,7 +8,7 @@ namespace hideaway::cli {
 
 namespace {
 
-struct CommandSpec {
+struct CommandSyntax {
     const char* name;
     Command command;
     /// What follows the command's name: 'S' a slot, 'P' a path.
@@ -16,7 +16,7 @@ struct CommandSpec {
     const char* usage;
 };
 
-constexpr CommandSpec kCommands[] = {
+constexpr CommandSyntax kCommands[] = {
     {"check", Command::Check, "", "check [--json]"},
     {"upload", Command::Upload, "SP", "upload SLOT FILE"},
     {"download", Command::Download, "SP", "download SLOT FILE"},
@@ -98,20 +98,20 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
         return usageError(QStringLiteral("no command given"));
     }
     const QString name = operands.takeFirst();
-    const CommandSpec* spec = nullptr;
-    for (const CommandSpec& candidate : kCommands) {
+    const CommandSyntax* syntax = nullptr;
+    for (const CommandSyntax& candidate : kCommands) {
         if (name == QLatin1String(candidate.name)) {
-            spec = &candidate;
+            syntax = &candidate;
         }
     }
-    if (spec == nullptr) {
+    if (syntax == nullptr) {
         return usageError(QStringLiteral("unknown command '%1'").arg(name));
     }
-    invocation.command = spec->command;
+    invocation.command = syntax->command;
 
     const QString usage =
-        QStringLiteral("usage: hideaway100k-cli [--port N] ") + QLatin1String(spec->usage);
-    const QLatin1String expected(spec->operands);
+        QStringLiteral("usage: hideaway100k-cli [--port N] ") + QLatin1String(syntax->usage);
+    const QLatin1String expected(syntax->operands);
     if (operands.size() != expected.size()) {
         return usageError(usage);
     }
