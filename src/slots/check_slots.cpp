@@ -11,10 +11,10 @@
 
 namespace hideaway {
 
-void CheckSlots(SlotView& view, GbpLibrary& library) {
+bool CheckSlots(SlotView& view, GbpLibrary& library) {
     view.setStatus(QStringLiteral("CHECKING"));
     if (ConnectPhone(view, library) < 0) {
-        return;
+        return false;
     }
 
     // Every slot is measured over the one link before anything is shown.
@@ -50,6 +50,8 @@ void CheckSlots(SlotView& view, GbpLibrary& library) {
         total += locale.toFloat(view.slotBytes(slot.number));
     }
     view.setTotalHidden(QString::number(static_cast<double>(total), 'g', 7));
+    // A slot the library failed to measure is shown as empty, but it was not measured.
+    return std::none_of(sizes.begin(), sizes.end(), [](std::int16_t size) { return size < 0; });
 }
 
 }  // namespace hideaway

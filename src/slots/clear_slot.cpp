@@ -6,11 +6,11 @@
 
 namespace hideaway {
 
-void ClearSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library) {
+bool ClearSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library) {
     view.setStatus(QString::fromLatin1(slot.clearStartText));
     view.setLcdStatus(QStringLiteral("Clearing..."));
     if (ConnectPhone(view, library) < 0) {
-        return;
+        return false;
     }
 
     // The library gives ClearNVMFile's result no meaning, so it is not looked at.
@@ -22,6 +22,7 @@ void ClearSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library) {
     view.setSlotProgress(slot.number, 0.0F);
     view.setSlotName(slot.number, QString::fromLatin1(slot.clearedText));
     view.setSlotBytes(slot.number, QStringLiteral("0"));
+    return true;
 }
 
 }  // namespace hideaway

@@ -20,14 +20,14 @@ void askForSaveName(FileDialog& dialog) {
 
 }  // namespace
 
-void DownloadSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library, FileDialog& dialog) {
+bool DownloadSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library, FileDialog& dialog) {
     try {
         ByteBuffer buffer;
         if (!slot.readsBeforeSaveDialog) {
             askForSaveName(dialog);
         }
         if (ConnectPhone(view, library) < 0) {
-            return;
+            return false;
         }
         view.setStatus(QString::fromLatin1(slot.downloadStartText));
         view.setLcdStatus(QStringLiteral("DOWNLOAD"));
@@ -38,7 +38,7 @@ void DownloadSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library, File
             view.setLcdStatus(QStringLiteral("ERROR!"));
             view.showMessage(QString::fromLatin1(slot.downloadFailedText));
             library.EndGBPMode();
-            return;
+            return false;
         }
 
         const std::int32_t count = result;
@@ -53,7 +53,7 @@ void DownloadSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library, File
             view.setStatus(QStringLiteral("ERROR"));
             view.setLcdStatus(QStringLiteral("ERROR!"));
             library.EndGBPMode();
-            return;
+            return false;
         }
 
         view.setLcdStatus(QStringLiteral("OK!"));
@@ -62,12 +62,13 @@ void DownloadSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library, File
         view.setSlotProgress(slot.number, static_cast<float>(result));
         view.setSlotBytes(slot.number, QString::number(result));
         library.EndGBPMode();
-        return;
+        return true;
     } catch (const AppError& error) {
         reportTrappedError(error, QStringLiteral("Error while opening save dialog:\r\n"), view);
     }
     // Not trapped: an error here (a library that cannot be loaded at all) reaches the window.
     library.EndGBPMode();
+    return false;
 }
 
 }  // namespace hideaway

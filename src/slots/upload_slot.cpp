@@ -28,7 +28,7 @@ bool slotHolds(GbpLibrary& library, const SlotRow& slot, const ByteBuffer& writt
 
 }  // namespace
 
-void UploadSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library, FileDialog& dialog) {
+bool UploadSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library, FileDialog& dialog) {
     try {
         view.setStatus(QStringLiteral("UPLOAD"));
         view.setLcdStatus(QStringLiteral("Uploading..."));
@@ -43,7 +43,7 @@ void UploadSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library, FileDi
             view.showMessage(QStringLiteral("FileSize MUST be under 21000 Bytes!!!"));
             view.setStatus(QStringLiteral("ERROR"));
             view.setLcdStatus(QStringLiteral("Error!"));
-            return;
+            return false;
         }
 
         // Loaded before any link opens, so a file that cannot be read never reaches the phone.
@@ -51,18 +51,19 @@ void UploadSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library, FileDi
         LoadFileBytes(dialog.fileName(), buffer, static_cast<std::int16_t>(length));
 
         if (ConnectPhone(view, library) < 0) {
-            return;
+            return false;
         }
         library.ClearNVMFile(slot.fileGroup, slot.fileNumber);
         library.EndGBPMode();
 
         if (ConnectPhone(view, library) < 0) {
-            return;
+            return false;
         }
         library.WriteNVMFile(slot.fileGroup, slot.fileNumber, buffer.data(), length);
         const std::int16_t size = library.GetNVMFileSize(slot.fileGroup, slot.fileNumber);
 
-        if (size == length && slotHolds(library, slot, buffer, length)) {
+        const bool verified = size == length && slotHolds(library, slot, buffer, length);
+        if (verified) {
             view.setLcdStatus(QStringLiteral("OK!"));
             view.setSlotName(slot.number, dialog.fileName());
             view.setSlotProgress(slot.number, static_cast<float>(length));
@@ -76,12 +77,13 @@ void UploadSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library, FileDi
             }
         }
         library.EndGBPMode();
-        return;
+        return verified;
     } catch (const AppError& error) {
         reportTrappedError(error, QStringLiteral("Error while opening load dialog:\r\n"), view);
     }
     // Not trapped: an error here (a library that cannot be loaded at all) reaches the window.
     library.EndGBPMode();
+    return false;
 }
 
 }  // namespace hideaway

@@ -1,0 +1,23 @@
+#pragma once
+
+namespace hideaway {
+class GbpLibrary;
+}
+
+namespace hideaway::cli {
+
+struct Invocation;
+class Terminal;
+
+/// Exit statuses of the program.
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+/// Runs one command (not --help or --version) through the slot operations, writing each status
+/// field on standard error and the results on standard output. Returns kExitDone only when all
+/// that was asked was done and verified, kExitFailed otherwise; an error that escapes an
+/// operation is reported and gives kExitFailed.
+int runCommand(const Invocation& invocation, GbpLibrary& library, Terminal& terminal);
+
+}  // namespace hideaway::cli

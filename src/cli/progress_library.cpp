@@ -1,0 +1,139 @@
+#include "progress_library.h"
+
+#include "slot_table.h"
+#include "terminal.h"
+
+namespace hideaway::cli {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kQuietTime = 1s;
+
+QString nvmName(std::uint8_t fileGroup, std::uint8_t fileNumber) {
+    for (const SlotRow& slot : kSlotTable) {
+        if (slot.fileGroup == fileGroup && slot.fileNumber == fileNumber) {
+            return QStringLiteral("slot %1").arg(slot.number);
+        }
+    }
+    return QStringLiteral("NVM file %1/%2").arg(fileGroup).arg(fileNumber);
+}
+
+}  // namespace
+
+/// Marks one library call as under way for as long as it lasts, also when it throws.
+class ProgressLibrary::Step {
+public:
+    Step(ProgressLibrary& owner, const QString& text) : m_owner(owner) { m_owner.begin(text); }
+    ~Step() { m_owner.end(); }
+    Step(const Step&) = delete;
+    Step& operator=(const Step&) = delete;
+
+private:
+    ProgressLibrary& m_owner;
+};
+
+ProgressLibrary::ProgressLibrary(GbpLibrary& library, Terminal& terminal, bool showProgress)
+    : m_library(library), m_terminal(terminal) {
+    if (showProgress) {
+        m_ticker = std::thread([this] { tick(); });
+    }
+}
+
+ProgressLibrary::~ProgressLibrary() {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_changed.notify_all();
+    if (m_ticker.joinable()) {
+        m_ticker.join();
+    }
+}
+
+void ProgressLibrary::begin(const QString& step) {
+    if (!m_ticker.joinable()) {
+        return;
+    }
+    {
+        const std::lock_guard lock(m_mutex);
+        m_step = step;
+        m_started = std::chrono::steady_clock::now();
+        m_inCall = true;
+        ++m_generation;
+    }
+    m_changed.notify_all();
+}
+
+void ProgressLibrary::end() {
+    if (!m_ticker.joinable()) {
+        return;
+    }
+    {
+        const std::lock_guard lock(m_mutex);
+        m_inCall = false;
+        ++m_generation;
+    }
+    m_changed.notify_all();
+    // The ticker draws only while holding m_mutex and for the step under way, so nothing is
+    // drawn for this step after this.
+    m_terminal.clearProgress();
+}
+
+void ProgressLibrary::tick() {
+    std::unique_lock lock(m_mutex);
+    while (!m_stopping) {
+        if (!m_inCall) {
+            m_changed.wait(lock);
+            continue;
+        }
+        const std::uint64_t generation = m_generation;
+        auto next = m_started + kQuietTime;
+        while (!m_stopping && m_generation == generation) {
+            if (m_changed.wait_until(lock, next) == std::cv_status::timeout && !m_stopping &&
+                m_generation == generation) {
+                const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+                    std::chrono::steady_clock::now() - m_started);
+                m_terminal.progress(
+                    QStringLiteral("%1... %2 s").arg(m_step, QString::number(seconds.count())));
+                next += 1s;
+            }
+        }
+    }
+}
+
+std::int16_t ProgressLibrary::InitGBPMode(std::uint8_t port) {
+    const Step step(*this, QStringLiteral("opening the link on COM%1").arg(port));
+    return m_library.InitGBPMode(port);
+}
+
+std::int16_t ProgressLibrary::EndGBPMode() {
+    const Step step(*this, QStringLiteral("ending the link"));
+    return m_library.EndGBPMode();
+}
+
+std::int16_t ProgressLibrary::ClearNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber) {
+    const Step step(*this, QStringLiteral("emptying ") + nvmName(fileGroup, fileNumber));
+    return m_library.ClearNVMFile(fileGroup, fileNumber);
+}
+
+std::int16_t ProgressLibrary::WriteNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber,
+                                           std::uint8_t* buffer, std::int32_t length) {
+    const Step step(*this, QStringLiteral("writing %1 bytes to %2")
+                               .arg(QString::number(length), nvmName(fileGroup, fileNumber)));
+    return m_library.WriteNVMFile(fileGroup, fileNumber, buffer, length);
+}
+
+std::int16_t ProgressLibrary::GetNVMFileSize(std::uint8_t fileGroup, std::uint8_t fileNumber) {
+    const Step step(*this, QStringLiteral("measuring ") + nvmName(fileGroup, fileNumber));
+    return m_library.GetNVMFileSize(fileGroup, fileNumber);
+}
+
+std::int16_t ProgressLibrary::ReadNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber,
+                                          std::uint8_t* buffer, std::int32_t maxLength) {
+    const Step step(*this, QStringLiteral("reading ") + nvmName(fileGroup, fileNumber));
+    return m_library.ReadNVMFile(fileGroup, fileNumber, buffer, maxLength);
+}
+
+}  // namespace hideaway::cli

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+
+#include "gbp_library.h"
+
+namespace hideaway::cli {
+
+class Terminal;
+
+/// The phone-link library as the command line calls it: every call goes to the real library
+/// unchanged, and a call that blocks for more than a second shows a progress line (the step and
+/// the seconds spent) until it returns. The line is drawn by a thread of its own, since the call
+/// itself holds the calling thread.
+class ProgressLibrary final : public GbpLibrary {
+public:
+    /// With showProgress false (standard error is not a terminal) no thread runs and nothing is
+    /// drawn.
+    ProgressLibrary(GbpLibrary& library, Terminal& terminal, bool showProgress);
+    ~ProgressLibrary() override;
+
+    ProgressLibrary(const ProgressLibrary&) = delete;
+    ProgressLibrary& operator=(const ProgressLibrary&) = delete;
+
+    std::int16_t InitGBPMode(std::uint8_t port) override;
+    std::int16_t EndGBPMode() override;
+    std::int16_t ClearNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber) override;
+    std::int16_t WriteNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber, std::uint8_t* buffer,
+                              std::int32_t length) override;
+    std::int16_t GetNVMFileSize(std::uint8_t fileGroup, std::uint8_t fileNumber) override;
+    std::int16_t ReadNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber, std::uint8_t* buffer,
+                             std::int32_t maxLength) override;
+
+private:
+    class Step;
+
+    void begin(const QString& step);
+    void end();
+    void tick();
+
+    GbpLibrary& m_library;
+    Terminal& m_terminal;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    QString m_step;
+    std::chrono::steady_clock::time_point m_started;
+    /// Counts the calls begun and ended, so the ticker knows a step it waits on is over.
+    std::uint64_t m_generation = 0;
+    bool m_inCall = false;
+    bool m_stopping = false;
+    std::thread m_ticker;
+};
+
+}  // namespace hideaway::cli
