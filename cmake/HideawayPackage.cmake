@@ -7,16 +7,16 @@ set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 set(HIDEAWAY_MAINTAINER "Hideaway100K developers <hideaway100k@example.org>"
     CACHE STRING "Maintainer named in the Debian package and its changelog")
 
-# Files that only the installed program needs. Debian wants the changelog and the manual page
-# compressed, without a time stamp so that the package builds reproducibly.
+# On Unix the program comes with a manual page, a changelog and a copyright file. Debian wants the
+# first two compressed, without a time stamp so that the package builds reproducibly.
 set(package_dir ${CMAKE_BINARY_DIR}/packaging)
-find_program(GZIP_EXECUTABLE gzip REQUIRED)
-function(hideaway_gzip_configured input output)
-    configure_file(${input} ${package_dir}/${output} @ONLY)
-    execute_process(COMMAND ${GZIP_EXECUTABLE} -9nf ${package_dir}/${output}
-                    COMMAND_ERROR_IS_FATAL ANY)
-endfunction()
 if(NOT WIN32)
+    find_program(GZIP_EXECUTABLE gzip REQUIRED)
+    function(hideaway_gzip_configured input output)
+        configure_file(${input} ${package_dir}/${output} @ONLY)
+        execute_process(COMMAND ${GZIP_EXECUTABLE} -9nf ${package_dir}/${output}
+                        COMMAND_ERROR_IS_FATAL ANY)
+    endfunction()
     hideaway_gzip_configured(${PROJECT_SOURCE_DIR}/packaging/changelog.in changelog)
     hideaway_gzip_configured(${PROJECT_SOURCE_DIR}/packaging/hideaway100k.1 hideaway100k.1)
     install(FILES ${package_dir}/changelog.gz ${PROJECT_SOURCE_DIR}/packaging/copyright
@@ -42,7 +42,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Hideaway100K keeps up to five of your own files hidden on a Sony CMD-J5,
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+"Hideaway100K keeps up to five of your own files hidden on a Sony CMD-J5,
 CMD-J6, CMD-J7 or CMD-J70 mobile phone connected to a serial port, each in
 one of five NVM files that the phone's own menus never show. A slot takes a
 file of up to 20990 bytes.

@@ -11,10 +11,17 @@ done
 
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
-(cd "$build" && "$cpack" -G DEB -B "$out" >"$out/cpack.log" 2>&1) || { cat "$out/cpack.log"; exit 1; }
+if ! (cd "$build" && "$cpack" -G DEB -B "$out" >"$out/cpack.log" 2>&1); then
+    cat "$out/cpack.log"
+    exit 1
+fi
 
 debs=("$out"/hideaway100k_*_*.deb)
-[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || { echo "expected one hideaway100k_<version>_<arch>.deb"; ls "$out"; exit 1; }
+if [ ${#debs[@]} -ne 1 ] || [ ! -f "${debs[0]}" ]; then
+    echo "expected one hideaway100k_<version>_<arch>.deb in:"
+    ls "$out"
+    exit 1
+fi
 deb=${debs[0]}
 
 failed=0
@@ -51,5 +58,5 @@ if command -v appstreamcli >/dev/null; then
         fail "the metainfo file does not validate"
 fi
 
-[ $failed -eq 0 ] && echo "$(basename "$deb") holds the program, libGBP, the link, the menu entry, the icon and the documents"
+[ $failed -eq 0 ] && echo "$(basename "$deb") holds all that an installed Hideaway100K needs"
 exit $failed
