@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Installs, from Debian's packages, whatever the build, the program and its tests need and the
-# machine lacks. Safe to run again: it installs nothing that is already there.
+# Installs, from Debian's packages, whatever the build, the program, its tests and its Debian
+# package need and the machine lacks (dpkg-dev and file let cpack work out the package's
+# dependencies). Safe to run again: it installs nothing that is already there.
 set -euo pipefail
 
 packages=(
     g++ make cmake pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     fonts-liberation fonts-dejavu-core fonts-dejavu-extra
+    dpkg-dev file
 )
 
 missing=()

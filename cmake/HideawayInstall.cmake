@@ -1,0 +1,29 @@
+# Install rules shared by the programs of the project.
+include(GNUInstallDirs)
+
+# The programs load libGBP from their own folder first, so they and the library share one folder:
+# on Unix a private one, with links where programs go; on Windows the programs' folder itself.
+if(WIN32)
+    set(HIDEAWAY_PROGRAM_DIR ${CMAKE_INSTALL_BINDIR})
+else()
+    set(HIDEAWAY_PROGRAM_DIR ${CMAKE_INSTALL_LIBDIR}/hideaway100k)
+endif()
+
+# hideaway_install_program(<target>)
+# Installs the program <target> into the program folder and, on Unix, a relative link to it in the
+# bin folder, so the program started through the link still finds libGBP beside itself.
+function(hideaway_install_program target)
+    install(TARGETS ${target} RUNTIME DESTINATION ${HIDEAWAY_PROGRAM_DIR})
+    if(WIN32)
+        return()
+    endif()
+    set(name $<TARGET_FILE_NAME:${target}>)
+    file(RELATIVE_PATH program_dir_from_bin /prefix/${CMAKE_INSTALL_BINDIR}
+         /prefix/${HIDEAWAY_PROGRAM_DIR})
+    install(CODE "
+        set(bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+        file(MAKE_DIRECTORY \"\${bin}\")
+        file(CREATE_LINK \"${program_dir_from_bin}/${name}\" \"\${bin}/${name}\" SYMBOLIC)
+        message(STATUS \"Installing: \${bin}/${name} -> ${program_dir_from_bin}/${name}\")
+    ")
+endfunction()

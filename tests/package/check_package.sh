@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Builds the Debian package into a temporary folder and checks that it holds what an installed
+# Hideaway100K needs. Usage: check_package.sh <cpack> <build folder> <program folder>
+# Exits 77 (skipped) where the Debian tools that cpack needs for the package are missing.
+set -euo pipefail
+cpack=$1 build=$2 program_dir=$3
+
+for tool in dpkg-deb dpkg-shlibdeps file; do
+    command -v "$tool" >/dev/null || { echo "skipped: $tool is missing"; exit 77; }
+done
+
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+if ! (cd "$build" && "$cpack" -G DEB -B "$out" >"$out/cpack.log" 2>&1); then
+    cat "$out/cpack.log"
+    exit 1
+fi
+
+debs=("$out"/hideaway100k_*_*.deb)
+if [ ${#debs[@]} -ne 1 ] || [ ! -f "${debs[0]}" ]; then
+    echo "expected one hideaway100k_<version>_<arch>.deb in:"
+    ls "$out"
+    exit 1
+fi
+deb=${debs[0]}
+
+failed=0
+fail() { echo "FAIL: $*"; failed=1; }
+
+contents=$(dpkg-deb -c "$deb")
+for path in \
+    "usr/$program_dir/hideaway100k" \
+    "usr/$program_dir/libGBP.so" \
+    usr/share/applications/hideaway100k.desktop \
+    usr/share/icons/hicolor/128x128/apps/hideaway100k.png \
+    usr/share/doc/hideaway100k/user-guide.md \
+    usr/share/doc/hideaway100k/copyright \
+    usr/share/doc/hideaway100k/changelog.gz \
+    usr/share/metainfo/io.github.hideaway100k.Hideaway100K.metainfo.xml; do
+    grep -q " \./$path\$" <<<"$contents" || fail "the package lacks /$path"
+done
+grep -q " \./usr/bin/hideaway100k -> \.\./$program_dir/hideaway100k\$" <<<"$contents" ||
+    fail "the package lacks the link /usr/bin/hideaway100k to the program"
+
+depends=$(dpkg-deb -f "$deb" Depends)
+grep -q 'libqt6widgets6' <<<"$depends" || fail "Depends names no Qt library: $depends"
+
+# Installed binaries are stripped, and the copyright file is machine-readable.
+dpkg-deb -x "$deb" "$out/root"
+for binary in "$out/root/usr/$program_dir"/*; do
+    file -L "$binary" | grep -q ', stripped' || fail "$(basename "$binary") is not stripped"
+done
+head -n1 "$out/root/usr/share/doc/hideaway100k/copyright" |
+    grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/$' ||
+    fail "the copyright file is not machine-readable"
+if command -v appstreamcli >/dev/null; then
+    appstreamcli validate --no-net "$out"/root/usr/share/metainfo/*.metainfo.xml >/dev/null ||
+        fail "the metainfo file does not validate"
+fi
+
+[ $failed -eq 0 ] && echo "$(basename "$deb") holds all that an installed Hideaway100K needs"
+exit $failed
