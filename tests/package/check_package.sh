@@ -30,6 +30,7 @@ fail() { echo "FAIL: $*"; failed=1; }
 contents=$(dpkg-deb -c "$deb")
 for path in \
     "usr/$program_dir/hideaway100k" \
+    "usr/$program_dir/hideaway100k-cli" \
     "usr/$program_dir/libGBP.so" \
     usr/share/applications/hideaway100k.desktop \
     usr/share/icons/hicolor/128x128/apps/hideaway100k.png \
@@ -39,8 +40,10 @@ for path in \
     usr/share/metainfo/io.github.hideaway100k.Hideaway100K.metainfo.xml; do
     grep -q " \./$path\$" <<<"$contents" || fail "the package lacks /$path"
 done
-grep -q " \./usr/bin/hideaway100k -> \.\./$program_dir/hideaway100k\$" <<<"$contents" ||
-    fail "the package lacks the link /usr/bin/hideaway100k to the program"
+for program in hideaway100k hideaway100k-cli; do
+    grep -q " \./usr/bin/$program -> \.\./$program_dir/$program\$" <<<"$contents" ||
+        fail "the package lacks the link /usr/bin/$program to the program"
+done
 
 depends=$(dpkg-deb -f "$deb" Depends)
 grep -q 'libqt6widgets6' <<<"$depends" || fail "Depends names no Qt library: $depends"
