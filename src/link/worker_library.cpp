@@ -60,30 +60,37 @@ std::int16_t WorkerLibrary::call(Call&& work) {
     return result;
 }
 
-void WorkerLibrary::setLinkOpen(bool open) {
-    if (m_linkOpen != open) {
-        m_linkOpen = open;
-        if (m_observer) {
-            m_observer(open);
-        }
+void WorkerLibrary::reportLink(bool open) {
+    // Told after every call that opens or ends a link, not only on a change: a front end that
+    // gave up on a link an error left open learns afresh.
+    m_linkOpen = open;
+    if (m_observer) {
+        m_observer(open);
     }
 }
 
 std::int16_t WorkerLibrary::InitGBPMode(std::uint8_t port) {
-    const std::int16_t result = call([&] { return m_library.InitGBPMode(port); });
-    setLinkOpen(result == 0);
+    std::int16_t result = -1;
+    try {
+        result = call([&] { return m_library.InitGBPMode(port); });
+    } catch (...) {
+        reportLink(false);  // a library that cannot be loaded opens nothing
+        throw;
+    }
+    reportLink(result == 0);
     return result;
 }
 
 std::int16_t WorkerLibrary::EndGBPMode() {
+    std::int16_t result = 0;
     try {
-        const std::int16_t result = call([&] { return m_library.EndGBPMode(); });
-        setLinkOpen(false);
-        return result;
+        result = call([&] { return m_library.EndGBPMode(); });
     } catch (...) {
-        setLinkOpen(false);
+        reportLink(false);
         throw;
     }
+    reportLink(false);
+    return result;
 }
 
 std::int16_t WorkerLibrary::ClearNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber) {

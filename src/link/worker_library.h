@@ -26,8 +26,8 @@ public:
     WorkerLibrary(const WorkerLibrary&) = delete;
     WorkerLibrary& operator=(const WorkerLibrary&) = delete;
 
-    /// Told, on the calling thread, true once InitGBPMode has opened a link and false once
-    /// EndGBPMode (or an InitGBPMode that failed) has closed it.
+    /// Told on the calling thread after every InitGBPMode and EndGBPMode whether GBP mode is open:
+    /// true once InitGBPMode has opened it, false after EndGBPMode or an InitGBPMode that failed.
     void setLinkObserver(std::function<void(bool open)> observer);
     bool isLinkOpen() const { return m_linkOpen; }
 
@@ -50,7 +50,7 @@ public:
 private:
     template <typename Call>
     std::int16_t call(Call&& work);
-    void setLinkOpen(bool open);
+    void reportLink(bool open);
 
     GbpLibrary& m_library;
     QThread m_thread;
