@@ -89,12 +89,12 @@ int overrideShape() {
     return cursor != nullptr ? static_cast<int>(cursor->shape()) : kNoOverride;
 }
 
-/// Shows a real modal dialog for a file question, as the real prompt does, and notes the cursor
-/// that is over the program while it is up.
+/// Shows a real modal dialog for a file question, as the real prompt does, notes the cursor that
+/// is over the program while it is up, and answers it with Escape.
 class ModalPrompt final : public FilePrompt {
 public:
-    ModalPrompt(QString path, int& cursorWhileUp)
-        : m_path(std::move(path)), m_cursorWhileUp(cursorWhileUp) {}
+    ModalPrompt(QString path, int& cursorWhileUp, bool& tookKey)
+        : m_path(std::move(path)), m_cursorWhileUp(cursorWhileUp), m_tookKey(tookKey) {}
 
     std::optional<QString> open(const QString&, const QString&) override { return ask(); }
     std::optional<QString> save(const QString&, const QString&) override { return ask(); }
@@ -104,14 +104,18 @@ private:
         QDialog dialog;
         QTimer::singleShot(0, &dialog, [this, &dialog] {
             m_cursorWhileUp = overrideShape();
-            dialog.accept();
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+            if (dialog.isVisible()) {
+                dialog.accept();  // the key was lost; end the dialog all the same
+            }
         });
-        dialog.exec();
+        m_tookKey = dialog.exec() == QDialog::Rejected;
         return m_path;
     }
 
     QString m_path;
     int& m_cursorWhileUp;
+    bool& m_tookKey;
 };
 
 }  // namespace
@@ -125,7 +129,7 @@ private slots:
     void callsRunOnOneWorkerWhileTheWindowHandlesEvents();
     void inputDuringAnOperationStartsNothing();
     void closeDuringAnOperationEndsTheLinkFirst();
-    void waitCursorStepsAsideForADialog();
+    void dialogsTakeInputWithoutTheWaitCursor();
     void writesAndCallsKeepTheirOrder_data();
     void writesAndCallsKeepTheirOrder();
 };
@@ -220,25 +224,29 @@ void TestOperationWait::closeDuringAnOperationEndsTheLinkFirst() {
              QStringLiteral("S3 CLEAR"));
 }
 
-void TestOperationWait::waitCursorStepsAsideForADialog() {
+void TestOperationWait::dialogsTakeInputWithoutTheWaitCursor() {
     // Slot 2 asks where to save while its link is open.
     LiveBench b;
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
     b.scripted.nvm[10] = QByteArray(100, 'x');
     int whileUp = int(Qt::BitmapCursor);  // no such cursor is ever set: the dialog never came
-    b.form.comDlg().setPrompt(
-        std::make_unique<ModalPrompt>(folder.filePath(QStringLiteral("slot2.bin")), whileUp));
+    bool tookKey = false;
+    b.form.comDlg().setPrompt(std::make_unique<ModalPrompt>(
+        folder.filePath(QStringLiteral("slot2.bin")), whileUp, tookKey));
     int atEnd = kNoOverride;
     b.scripted.onCall = [&](const QString& operation) {
         if (operation == QLatin1String("EndGBPMode")) {
-            atEnd = overrideShape();
+            // Read on the window's thread, which waits for this call meanwhile.
+            QMetaObject::invokeMethod(
+                &b.form, [&atEnd] { atEnd = overrideShape(); }, Qt::BlockingQueuedConnection);
         }
     };
     b.button("ButtonDown2")->click();
 
     QCOMPARE(b.form.findChild<QLineEdit*>(QStringLiteral("Status"))->text(), QStringLiteral("OK"));
     QCOMPARE(whileUp, kNoOverride);
+    QVERIFY(tookKey);
     QCOMPARE(atEnd, int(Qt::WaitCursor));
     QCOMPARE(overrideShape(), kNoOverride);
 }
