@@ -1,6 +1,8 @@
 // Measures what the window adds to the phone-link library: start-up to first paint, each slot
 // operation through the real FormMain beside the same library calls made directly, and the
 // program's peak memory. It runs offscreen against the simulated phone in a temporary folder.
+// At a realistic serial line it also sets upload and download beside the time their bytes need
+// on the wire, and measures how long the window's thread goes without handling events.
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -16,6 +18,7 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QWindow>
 
 #include "com_dlg.h"
@@ -23,6 +26,7 @@
 #include "form_main.h"
 #include "module1.h"
 #include "slot_table.h"
+#include "worker_library.h"
 
 using namespace hideaway;
 
@@ -30,6 +34,14 @@ namespace {
 
 constexpr int kRounds = 25;
 constexpr int kStartRuns = 5;
+// Each slow round takes seconds on the wire.
+constexpr int kSlowRounds = 3;
+constexpr int kSlowBaud = 115200;
+// What the simulated phone plays: 10 bits a byte, and a frame of 8 bytes for every call.
+constexpr double kBitsPerByte = 10.0;
+constexpr int kFrameBytes = 8;
+// The ticks that show the window's thread handling events during an operation.
+constexpr int kTickMs = 5;
 const char* const kFirstPaintFlag = "--first-paint";
 
 // Answers every file dialog with one fixed path, as a user who always picks the same file would.
@@ -71,7 +83,8 @@ long peakMemoryKiB() {
 // Child mode: show the window and report the first paint, with the peak memory at that moment.
 int firstPaintChild(int argc, char** argv) {
     QApplication app(argc, argv);
-    Module1 library;
+    Module1 module1;
+    WorkerLibrary library(module1);
     FormMain form(library);
     struct PaintWatch : QObject {
         bool eventFilter(QObject*, QEvent* event) override {
@@ -129,7 +142,8 @@ T* control(FormMain& form, const char* name) {
 // Times one operation through the window and its library calls alone; checks that the window
 // really finished it, so a failure never passes for a fast run.
 Row measure(const char* name, FormMain& form, QPushButton* button,
-            const std::function<bool()>& succeeded, const std::function<void()>& libraryCalls) {
+            const std::function<bool()>& succeeded, WorkerLibrary& worker,
+            const std::function<void()>& libraryCalls) {
     std::vector<double> window;
     std::vector<double> library;
     for (int i = 0; i < kRounds; ++i) {
@@ -138,9 +152,52 @@ Row measure(const char* name, FormMain& form, QPushButton* button,
         if (!succeeded()) {
             qFatal("%s did not succeed through the window", name);
         }
-        library.push_back(timeMs(libraryCalls));
+        library.push_back(timeMs([&] { worker.runOnWorker(libraryCalls); }));
     }
     return {name, median(window), median(library)};
+}
+
+double wireMs(int calls, std::int64_t payloadBytes) {
+    const double bytes =
+        static_cast<double>(calls) * kFrameBytes + static_cast<double>(payloadBytes);
+    return bytes * kBitsPerByte * 1000.0 / kSlowBaud;
+}
+
+struct SlowRow {
+    const char* name;
+    double windowMs;
+    double wireMs;
+    double longestGapMs;
+};
+
+// Times one operation through the window at the slow line, with a tick every kTickMs on the
+// window's thread; the longest gap between two ticks (or the click's ends) is how long the thread
+// handled no events.
+SlowRow measureSlow(const char* name, QPushButton* button, const std::function<bool()>& succeeded,
+                    double wire) {
+    std::vector<double> window;
+    double longestGap = 0;
+    for (int i = 0; i < kSlowRounds; ++i) {
+        QElapsedTimer clock;
+        qint64 lastTick = 0;
+        QTimer ticker;
+        ticker.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            const qint64 now = clock.nsecsElapsed();
+            longestGap = std::max(longestGap, static_cast<double>(now - lastTick) / 1e6);
+            lastTick = now;
+        });
+        ticker.start(kTickMs);
+        clock.start();
+        button->click();
+        const qint64 end = clock.nsecsElapsed();
+        longestGap = std::max(longestGap, static_cast<double>(end - lastTick) / 1e6);
+        window.push_back(static_cast<double>(end) / 1e6);
+        if (!succeeded()) {
+            qFatal("%s did not succeed through the window", name);
+        }
+    }
+    return {name, median(window), wire, longestGap};
 }
 
 }  // namespace
@@ -157,8 +214,14 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const StartResult start = measureStart(QCoreApplication::applicationFilePath());
 
-    Module1 library;
-    FormMain form(library);
+    // As the program runs it: every call on the library's own worker thread. The library column
+    // makes its calls there too, directly and in one go, so the window column shows what the
+    // window and the hops between threads add.
+    Module1 module1;
+    WorkerLibrary worker(module1);
+    GbpLibrary& library = module1;
+    FormMain form(worker);
+    worker.setLinkObserver([&form](bool open) { form.setLinkOpen(open); });
     form.setMessagePresenter(
         [](const QString& text) { qFatal("unexpected message: %s", qPrintable(text)); });
     const QString upload = QDir(phone.path()).filePath(QStringLiteral("upload.bin"));
@@ -188,6 +251,7 @@ int main(int argc, char** argv) {
         return [status, text] { return status->text() == QLatin1String(text); };
     };
     ByteBuffer full(kDownloadBufferSize, 0x5A);
+    const auto failedSave = [](const QString& text) { qFatal("%s", qPrintable(text)); };
     ByteBuffer readBack(kDownloadBufferSize);
 
     std::vector<Row> rows;
@@ -197,6 +261,7 @@ int main(int argc, char** argv) {
             return form.findChild<QLabel*>(QStringLiteral("LCDStatus"))->text() ==
                    QLatin1String("CHECK");
         },
+        worker,
         [&] {
             library.InitGBPMode(1);
             for (const SlotRow& row : kSlotTable) {
@@ -205,7 +270,7 @@ int main(int argc, char** argv) {
             library.EndGBPMode();
         }));
     rows.push_back(measure("clear", form, control<QPushButton>(form, slot.buttonClear),
-                           statusIs(slot.clearDoneText), [&] {
+                           statusIs(slot.clearDoneText), worker, [&] {
                                library.InitGBPMode(1);
                                library.ClearNVMFile(g, n);
                                library.EndGBPMode();
@@ -213,7 +278,10 @@ int main(int argc, char** argv) {
 
     form.comDlg().setPrompt(std::make_unique<FixedPrompt>(upload));
     rows.push_back(measure("upload 20990 bytes", form, control<QPushButton>(form, slot.buttonUp),
-                           statusIs("OK"), [&] {
+                           statusIs("OK"), worker, [&] {
+                               ByteBuffer loaded;
+                               LoadFileBytes(upload, loaded,
+                                             static_cast<std::int16_t>(kUploadLimit));
                                library.InitGBPMode(1);
                                library.ClearNVMFile(g, n);
                                library.EndGBPMode();
@@ -224,16 +292,38 @@ int main(int argc, char** argv) {
                                library.EndGBPMode();
                            }));
 
-    library.InitGBPMode(1);
-    library.WriteNVMFile(g, n, full.data(), SlotCapacity);
-    library.EndGBPMode();
+    worker.InitGBPMode(1);
+    worker.WriteNVMFile(g, n, full.data(), SlotCapacity);
+    worker.EndGBPMode();
     form.comDlg().setPrompt(std::make_unique<FixedPrompt>(download));
-    rows.push_back(measure("download 21000 bytes", form,
-                           control<QPushButton>(form, slot.buttonDown), statusIs("OK"), [&] {
-                               library.InitGBPMode(1);
-                               library.ReadNVMFile(g, n, readBack.data(), SlotCapacity);
-                               library.EndGBPMode();
-                           }));
+    rows.push_back(measure(
+        "download 21000 bytes", form, control<QPushButton>(form, slot.buttonDown), statusIs("OK"),
+        worker, [&] {
+            library.InitGBPMode(1);
+            const std::int16_t count = library.ReadNVMFile(g, n, readBack.data(), SlotCapacity);
+            // The window saves the bytes as durably before it ends the link.
+            if (!SaveBytesToFile(download, readBack, count, failedSave)) {
+                qFatal("cannot save %s", qPrintable(download));
+            }
+            library.EndGBPMode();
+        }));
+
+    // At a realistic serial line the wire dominates: the window should add next to nothing to it
+    // and keep handling events all along.
+    qputenv("HIDEAWAY_PHONE_SETTINGS", QByteArray("baud = ") + QByteArray::number(kSlowBaud));
+    std::vector<SlowRow> slowRows;
+    form.comDlg().setPrompt(std::make_unique<FixedPrompt>(upload));
+    // Eight calls; the write and the read-back each carry the file.
+    slowRows.push_back(measureSlow("upload 20990 bytes", control<QPushButton>(form, slot.buttonUp),
+                                   statusIs("OK"), wireMs(8, 2 * std::int64_t{kUploadLimit})));
+    worker.InitGBPMode(1);
+    worker.WriteNVMFile(g, n, full.data(), SlotCapacity);
+    worker.EndGBPMode();
+    form.comDlg().setPrompt(std::make_unique<FixedPrompt>(download));
+    slowRows.push_back(measureSlow("download 21000 bytes",
+                                   control<QPushButton>(form, slot.buttonDown), statusIs("OK"),
+                                   wireMs(3, SlotCapacity)));
+    qunsetenv("HIDEAWAY_PHONE_SETTINGS");
 
     std::printf("Hideaway100K benchmark (offscreen, simulated phone, median of %d rounds)\n\n",
                 kRounds);
@@ -245,5 +335,14 @@ int main(int argc, char** argv) {
     }
     std::printf("%-24s %14.1f %14s %8s\n", "peak memory (MiB)",
                 static_cast<double>(start.peakKiB) / 1024.0, "-", "-");
+
+    std::printf("\nAt %d baud, 10 bits a byte (median of %d rounds; gap: the longest of all)\n\n",
+                kSlowBaud, kSlowRounds);
+    std::printf("%-24s %14s %14s %8s %14s\n", "measure", "window ms", "wire ms", "ratio",
+                "longest gap ms");
+    for (const SlowRow& row : slowRows) {
+        std::printf("%-24s %14.2f %14.2f %8.3f %14.1f\n", row.name, row.windowMs, row.wireMs,
+                    row.windowMs / row.wireMs, row.longestGapMs);
+    }
     return 0;
 }

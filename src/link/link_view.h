@@ -5,8 +5,8 @@
 namespace hideaway {
 
 /// What opening a link needs from the main window: its three status fields, the COM option
-/// buttons and a message box. Every write replaces the whole text and is visible at once, even
-/// while a library call then blocks the window's thread.
+/// buttons and a message box. Every write replaces the whole text and is visible at once, before
+/// the library call that follows it.
 class LinkView {
 public:
     virtual ~LinkView() = default;

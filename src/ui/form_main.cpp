@@ -1,6 +1,7 @@
 #include "form_main.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QCloseEvent>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <type_traits>
 
 #include "app_error.h"
 #include "app_message.h"
@@ -28,13 +30,46 @@ namespace hideaway {
 
 namespace {
 
-/// Shows a status write at once, since the library call that follows may block the thread; a
-/// write that changes nothing costs no paint.
+/// Shows a status write at once, before the library call that follows; a write that changes
+/// nothing costs no paint. A text box shows the start of its text, as a classic one does.
 template <typename Widget>
 void showText(Widget* widget, const QString& text) {
     if (widget->text() != text) {
         widget->setText(text);
+        if constexpr (std::is_same_v<Widget, QLineEdit>) {
+            widget->setCursorPosition(0);
+        }
         widget->repaint();
+    }
+}
+
+/// Input a user gives the program's windows; none of it may act in the middle of an operation.
+bool isUserInput(QEvent::Type type) {
+    switch (type) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::InputMethod:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TouchCancel:
+        case QEvent::TabletPress:
+        case QEvent::TabletMove:
+        case QEvent::TabletRelease:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -129,6 +164,9 @@ FormMain::FormMain(GbpLibrary& library, QWidget* parent)
 }
 
 FormMain::~FormMain() {
+    if (m_waitCursor) {
+        QApplication::restoreOverrideCursor();
+    }
     delete m_splash.data();
 }
 
@@ -203,8 +241,9 @@ void FormMain::buildStatusArea() {
 
     connect(quit, &QPushButton::clicked, this, [this] {
         // An error from EndGBPMode is reported, and the program ends all the same.
-        runHandler([this] { m_library.EndGBPMode(); });
-        m_quit();
+        if (runHandler([this] { m_library.EndGBPMode(); })) {
+            m_quit();
+        }
     });
     connect(check, &QPushButton::clicked, this,
             [this] { runHandler([this] { CheckSlots(*this, m_library); }); });
@@ -285,7 +324,15 @@ void FormMain::setQuitHandler(std::function<void()> handler) {
     m_quit = std::move(handler);
 }
 
-void FormMain::runHandler(const std::function<void()>& handler) {
+bool FormMain::runHandler(const std::function<void()>& handler) {
+    if (m_running) {
+        // Reached only without an input event (an accessibility press calls click() directly):
+        // one operation at a time, so the request is dropped like any other input meanwhile.
+        return false;
+    }
+    m_running = true;
+    // The library's calls keep the event loop running; input must not act while they do.
+    qApp->installEventFilter(this);
     try {
         handler();
     } catch (const AppError& error) {
@@ -294,6 +341,61 @@ void FormMain::runHandler(const std::function<void()>& handler) {
         // Not one of the tool's own errors, so it has no number; the window must survive it.
         m_presenter(QStringLiteral("Run-time error:\n\n") + QString::fromLocal8Bit(error.what()));
     }
+    qApp->removeEventFilter(this);
+    m_running = false;
+    updateWaitCursor();
+    if (m_closePending) {
+        m_closePending = false;
+        close();
+    }
+    return true;
+}
+
+void FormMain::setLinkOpen(bool open) {
+    m_linkOpen = open;
+    updateWaitCursor();
+}
+
+void FormMain::updateWaitCursor() {
+    const bool wanted = m_running && m_linkOpen && !m_blocked;
+    if (wanted == m_waitCursor) {
+        return;
+    }
+    m_waitCursor = wanted;
+    if (wanted) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+bool FormMain::event(QEvent* event) {
+    // A modal dialog or message box of the operation blocks this window; it shows its own
+    // cursors, so the wait cursor steps aside while it is up.
+    if (event->type() == QEvent::WindowBlocked || event->type() == QEvent::WindowUnblocked) {
+        m_blocked = event->type() == QEvent::WindowBlocked;
+        updateWaitCursor();
+    }
+    return QWidget::event(event);
+}
+
+void FormMain::closeEvent(QCloseEvent* event) {
+    if (m_running) {
+        // Nothing may be torn: the operation ends, with its EndGBPMode, and then the window closes.
+        m_closePending = true;
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+bool FormMain::eventFilter(QObject* watched, QEvent* event) {
+    // Dropped, not deferred: deferred input would reach the next message box of the operation.
+    // The operation's own modal dialogs take input; Qt keeps it from the windows they block.
+    if (m_running && isUserInput(event->type()) && QApplication::activeModalWidget() == nullptr) {
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void FormMain::showAbout() {

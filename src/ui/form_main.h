@@ -33,7 +33,9 @@ QString untrappedErrorText(int number, const QString& description);
 
 /// The tool's working window: five slot rows, the COM port choice, the operation buttons and the
 /// status fields the operations write into. Each button runs one operation on the window's
-/// thread; an error that the operation does not trap is reported and the window stays.
+/// thread; an error that the operation does not trap is reported and the window stays. While an
+/// operation runs, user input to the program's windows is dropped (its own modal dialogs take
+/// input as usual), and a close command waits until the operation has ended.
 class FormMain final : public QWidget, public SlotView {
     Q_OBJECT
 
@@ -47,6 +49,9 @@ public:
     /// What "Disconnect + Quit" does once GBP mode is ended; the default ends the program.
     void setQuitHandler(std::function<void()> handler);
     ComDlg& comDlg() { return *m_comDlg; }
+    /// Whether GBP mode is open, as the library's wrapper reports it: a wait cursor shows over
+    /// the program's windows while a link is open during an operation and no modal dialog is up.
+    void setLinkOpen(bool open);
 
     void setCaption(const QString& text) override;
     void setStatus(const QString& text) override;
@@ -60,6 +65,9 @@ public:
     void setTotalHidden(const QString& text) override;
 
 protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
@@ -72,8 +80,10 @@ private:
     void buildSlotRow(const SlotRow& slot, const RowLayout& layout);
     void buildStatusArea();
     void arrangeTabOrder();
-    /// Runs a click handler; an error it lets escape is reported, and the window goes on.
-    void runHandler(const std::function<void()>& handler);
+    /// Runs a click handler; an error it lets escape is reported, and the window goes on. Returns
+    /// false, running nothing, while another handler runs.
+    bool runHandler(const std::function<void()>& handler);
+    void updateWaitCursor();
     void showAbout();
     const SlotControls& row(int slot) const;
 
@@ -88,6 +98,11 @@ private:
     QPointer<FrmSplash> m_splash;
     std::function<void(const QString&)> m_presenter;
     std::function<void()> m_quit;
+    bool m_running = false;
+    bool m_closePending = false;
+    bool m_linkOpen = false;
+    bool m_blocked = false;
+    bool m_waitCursor = false;
 };
 
 }  // namespace hideaway

@@ -6,6 +6,7 @@
 #include "display_check.h"
 #include "form_main.h"
 #include "module1.h"
+#include "worker_library.h"
 
 namespace {
 
@@ -30,8 +31,12 @@ int main(int argc, char** argv) {
     }
 
     QApplication app(argc, argv);
-    hideaway::Module1 library;
+    hideaway::Module1 module1;
+    // The library's calls run on a worker thread of their own, so the window stays alive while
+    // the phone link works.
+    hideaway::WorkerLibrary library(module1);
     hideaway::FormMain form(library);
+    library.setLinkObserver([&form](bool open) { form.setLinkOpen(open); });
     form.show();
     return app.exec();
 }

@@ -183,6 +183,7 @@ private slots:
     void slotNamesArePaintedWhileMeasuring();
     void everyWriteIsPaintedAtOnce_data();
     void everyWriteIsPaintedAtOnce();
+    void textBoxesShowTheStartOfTheirText();
     void progressIsRoundedOntoTheScale_data();
     void progressIsRoundedOntoTheScale();
 
@@ -894,6 +895,16 @@ void TestFormMain::everyWriteIsPaintedAtOnce() {
     }
     // No event processing in between: the write painted the control itself.
     QCOMPARE(probe.last(control), value);
+}
+
+void TestFormMain::textBoxesShowTheStartOfTheirText() {
+    Bench b;
+    QVERIFY(b.show());
+    // Wider than the box: with the cursor at the end it would read "NG SLOT1...".
+    b.form.setStatus(QStringLiteral("DOWNLOADING SLOT1..."));
+    QCOMPARE(b.find<QLineEdit>(QStringLiteral("Status"))->cursorPosition(), 0);
+    b.form.setSlotName(3, QStringLiteral("/home/someone/documents/a rather long folder/slot3.bin"));
+    QCOMPARE(b.find<QLineEdit>(QStringLiteral("TextSlot3"))->cursorPosition(), 0);
 }
 
 void TestFormMain::progressIsRoundedOntoTheScale_data() {

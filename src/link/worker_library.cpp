@@ -1,0 +1,114 @@
+#include "worker_library.h"
+
+#include <QEventLoop>
+#include <QSemaphore>
+
+#include <exception>
+#include <utility>
+
+namespace hideaway {
+
+WorkerLibrary::WorkerLibrary(GbpLibrary& library)
+    : m_library(library), m_context(std::make_unique<QObject>()) {
+    m_thread.setObjectName(QStringLiteral("GBP link"));
+    m_context->moveToThread(&m_thread);
+    m_thread.start();
+}
+
+WorkerLibrary::~WorkerLibrary() {
+    m_thread.quit();
+    m_thread.wait();
+}
+
+void WorkerLibrary::setLinkObserver(std::function<void(bool open)> observer) {
+    m_observer = std::move(observer);
+}
+
+void WorkerLibrary::runOnWorker(const std::function<void()>& work) {
+    QSemaphore done;
+    std::exception_ptr error;
+    QEventLoop loop;
+    QMetaObject::invokeMethod(
+        m_context.get(),
+        [&work, &done, &error, &loop] {
+            try {
+                work();
+            } catch (...) {
+                error = std::current_exception();
+            }
+            // Posted before the release, so the loop cannot be gone yet; a quit still pending
+            // when the caller destroys the loop is discarded with it.
+            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+            done.release();
+        },
+        Qt::QueuedConnection);
+    if (!done.tryAcquire()) {
+        loop.exec();
+        // The loop also ends when the application exits; the call must still finish before its
+        // buffers go out of scope.
+        done.acquire();
+    }
+    if (error) {
+        std::rethrow_exception(error);
+    }
+}
+
+template <typename Call>
+std::int16_t WorkerLibrary::call(Call&& work) {
+    std::int16_t result = 0;
+    runOnWorker([&] { result = work(); });
+    return result;
+}
+
+void WorkerLibrary::reportLink(bool open) {
+    // Told after every call that opens or ends a link, not only on a change: a front end that
+    // gave up on a link an error left open learns afresh.
+    m_linkOpen = open;
+    if (m_observer) {
+        m_observer(open);
+    }
+}
+
+std::int16_t WorkerLibrary::InitGBPMode(std::uint8_t port) {
+    std::int16_t result = -1;
+    try {
+        result = call([&] { return m_library.InitGBPMode(port); });
+    } catch (...) {
+        reportLink(false);  // a library that cannot be loaded opens nothing
+        throw;
+    }
+    reportLink(result == 0);
+    return result;
+}
+
+std::int16_t WorkerLibrary::EndGBPMode() {
+    std::int16_t result = 0;
+    try {
+        result = call([&] { return m_library.EndGBPMode(); });
+    } catch (...) {
+        reportLink(false);
+        throw;
+    }
+    reportLink(false);
+    return result;
+}
+
+std::int16_t WorkerLibrary::ClearNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber) {
+    return call([&] { return m_library.ClearNVMFile(fileGroup, fileNumber); });
+}
+
+std::int16_t WorkerLibrary::WriteNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber,
+                                         std::uint8_t* buffer, std::int32_t length) {
+    return call([&] { return m_library.WriteNVMFile(fileGroup, fileNumber, buffer, length); });
+}
+
+std::int16_t WorkerLibrary::GetNVMFileSize(std::uint8_t fileGroup, std::uint8_t fileNumber) {
+    return call([&] { return m_library.GetNVMFileSize(fileGroup, fileNumber); });
+}
+
+std::int16_t WorkerLibrary::ReadNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber,
+                                        std::uint8_t* buffer, std::int32_t maxLength) {
+    return call([&] { return m_library.ReadNVMFile(fileGroup, fileNumber, buffer, maxLength); });
+}
+
+}  // namespace hideaway
