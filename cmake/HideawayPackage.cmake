@@ -7,7 +7,7 @@ set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 set(HIDEAWAY_MAINTAINER "Hideaway100K developers <hideaway100k@example.org>"
     CACHE STRING "Maintainer named in the Debian package and its changelog")
 
-# On Unix the program comes with a manual page, a changelog and a copyright file. Debian wants the
+# On Unix the programs come with manual pages, a changelog and a copyright file. Debian wants the
 # first two compressed, without a time stamp so that the package builds reproducibly.
 set(package_dir ${CMAKE_BINARY_DIR}/packaging)
 if(NOT WIN32)
@@ -18,10 +18,13 @@ if(NOT WIN32)
                         COMMAND_ERROR_IS_FATAL ANY)
     endfunction()
     hideaway_gzip_configured(${PROJECT_SOURCE_DIR}/packaging/changelog.in changelog)
-    hideaway_gzip_configured(${PROJECT_SOURCE_DIR}/packaging/hideaway100k.1 hideaway100k.1)
+    foreach(page hideaway100k.1 hideaway100k-cli.1)
+        hideaway_gzip_configured(${PROJECT_SOURCE_DIR}/packaging/${page} ${page})
+    endforeach()
     install(FILES ${package_dir}/changelog.gz ${PROJECT_SOURCE_DIR}/packaging/copyright
             DESTINATION ${CMAKE_INSTALL_DOCDIR})
-    install(FILES ${package_dir}/hideaway100k.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    install(FILES ${package_dir}/hideaway100k.1.gz ${package_dir}/hideaway100k-cli.1.gz
+            DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
 set(metainfo io.github.hideaway100k.Hideaway100K.metainfo.xml)
