@@ -26,9 +26,19 @@ bool slotHolds(GbpLibrary& library, const SlotRow& slot, const ByteBuffer& writt
     return std::memcmp(readBack.data(), written.data(), static_cast<std::size_t>(length)) == 0;
 }
 
+/// The row as CLEAR leaves it, so that it no longer names a file the slot has lost.
+void showCleared(const SlotRow& slot, SlotView& view) {
+    view.setSlotProgress(slot.number, 0.0F);
+    view.setSlotName(slot.number, QString::fromLatin1(slot.clearedText));
+    view.setSlotBytes(slot.number, QStringLiteral("0"));
+}
+
 }  // namespace
 
 void UploadSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library, FileDialog& dialog) {
+    // From the clear until the row is written again, the row names a file the slot no longer
+    // holds; every way out in between must show the row cleared.
+    bool rowShowsLostFile = false;
     try {
         view.setStatus(QStringLiteral("UPLOAD"));
         view.setLcdStatus(QStringLiteral("Uploading..."));
@@ -54,15 +64,18 @@ void UploadSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library, FileDi
             return;
         }
         library.ClearNVMFile(slot.fileGroup, slot.fileNumber);
+        rowShowsLostFile = true;
         library.EndGBPMode();
 
         if (ConnectPhone(view, library) < 0) {
+            showCleared(slot, view);
             return;
         }
         library.WriteNVMFile(slot.fileGroup, slot.fileNumber, buffer.data(), length);
         const std::int16_t size = library.GetNVMFileSize(slot.fileGroup, slot.fileNumber);
 
         if (size == length && slotHolds(library, slot, buffer, length)) {
+            rowShowsLostFile = false;
             view.setLcdStatus(QStringLiteral("OK!"));
             view.setSlotName(slot.number, dialog.fileName());
             view.setSlotProgress(slot.number, static_cast<float>(length));
@@ -74,11 +87,16 @@ void UploadSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library, FileDi
                 view.setLcdStatus(QStringLiteral("ERROR"));
                 view.setStatus(QStringLiteral("ERROR"));
             }
+            showCleared(slot, view);
+            rowShowsLostFile = false;
         }
         library.EndGBPMode();
         return;
     } catch (const AppError& error) {
         reportTrappedError(error, QStringLiteral("Error while opening load dialog:\r\n"), view);
+        if (rowShowsLostFile) {
+            showCleared(slot, view);
+        }
     }
     // Not trapped: an error here (a library that cannot be loaded at all) reaches the window.
     library.EndGBPMode();
