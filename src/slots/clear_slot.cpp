@@ -3,6 +3,7 @@
 #include "slot_operations.h"
 #include "slot_table.h"
 #include "slot_view.h"
+#include "transfer_steps.h"
 
 namespace hideaway {
 
@@ -19,9 +20,7 @@ bool ClearSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library) {
 
     view.setStatus(QString::fromLatin1(slot.clearDoneText));
     view.setLcdStatus(QStringLiteral("CLEAR"));
-    view.setSlotProgress(slot.number, 0.0F);
-    view.setSlotName(slot.number, QString::fromLatin1(slot.clearedText));
-    view.setSlotBytes(slot.number, QStringLiteral("0"));
+    showSlotCleared(slot, view);
     return true;
 }
 

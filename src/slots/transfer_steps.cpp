@@ -11,6 +11,12 @@ std::int16_t readSlot(GbpLibrary& library, const SlotRow& slot, ByteBuffer& buff
     return library.ReadNVMFile(slot.fileGroup, slot.fileNumber, buffer.data(), SlotCapacity);
 }
 
+void showSlotCleared(const SlotRow& slot, SlotView& view) {
+    view.setSlotProgress(slot.number, 0.0F);
+    view.setSlotName(slot.number, QString::fromLatin1(slot.clearedText));
+    view.setSlotBytes(slot.number, QStringLiteral("0"));
+}
+
 void reportTrappedError(const AppError& error, const QString& prefix, SlotView& view) {
     if (error.code() == ErrorCode::DialogCancelled) {
         view.setLcdStatus(QString());

@@ -23,6 +23,10 @@ constexpr bool isFailedRead(std::int16_t result) {
     return result < 0 || result > SlotCapacity;
 }
 
+/// Writes the slot's row as CLEAR leaves it: an empty bar, the cleared text, "0". The upload uses
+/// it too once it has emptied the slot, so the row never names a file the slot no longer holds.
+void showSlotCleared(const SlotRow& slot, SlotView& view);
+
 /// Reports an error that upload or download trapped: a cancel (32755) empties the phone display
 /// and shows "CANCEL" with no message; any other error is shown after prefix, which ends in CR LF.
 void reportTrappedError(const AppError& error, const QString& prefix, SlotView& view);

@@ -29,6 +29,9 @@ bool slotHolds(GbpLibrary& library, const SlotRow& slot, const ByteBuffer& writt
 }  // namespace
 
 bool UploadSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library, FileDialog& dialog) {
+    // From the clear until the row is written again, the row names a file the slot no longer
+    // holds; every way out in between must show the row cleared.
+    bool rowShowsLostFile = false;
     try {
         view.setStatus(QStringLiteral("UPLOAD"));
         view.setLcdStatus(QStringLiteral("Uploading..."));
@@ -54,15 +57,18 @@ bool UploadSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library, FileDi
             return false;
         }
         library.ClearNVMFile(slot.fileGroup, slot.fileNumber);
+        rowShowsLostFile = true;
         library.EndGBPMode();
 
         if (ConnectPhone(view, library) < 0) {
+            showSlotCleared(slot, view);
             return false;
         }
         library.WriteNVMFile(slot.fileGroup, slot.fileNumber, buffer.data(), length);
         const std::int16_t size = library.GetNVMFileSize(slot.fileGroup, slot.fileNumber);
 
         const bool verified = size == length && slotHolds(library, slot, buffer, length);
+        rowShowsLostFile = false;
         if (verified) {
             view.setLcdStatus(QStringLiteral("OK!"));
             view.setSlotName(slot.number, dialog.fileName());
@@ -75,11 +81,15 @@ bool UploadSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library, FileDi
                 view.setLcdStatus(QStringLiteral("ERROR"));
                 view.setStatus(QStringLiteral("ERROR"));
             }
+            showSlotCleared(slot, view);
         }
         library.EndGBPMode();
         return verified;
     } catch (const AppError& error) {
         reportTrappedError(error, QStringLiteral("Error while opening load dialog:\r\n"), view);
+        if (rowShowsLostFile) {
+            showSlotCleared(slot, view);
+        }
     }
     // Not trapped: an error here (a library that cannot be loaded at all) reaches the window.
     library.EndGBPMode();

@@ -1,6 +1,7 @@
 #include "com_dlg.h"
 
 #include <QFileDialog>
+#include <QSettings>
 #include <QStringList>
 
 #include "app_error.h"
@@ -10,7 +11,23 @@ namespace hideaway {
 namespace {
 
 // Qt shows only the description when the patterns stay hidden, as the filter's author wrote it.
-constexpr QFileDialog::Options kPromptOptions = QFileDialog::HideNameFilterDetails;
+// A platform's own dialog may add the chosen file to the desktop's list of recent files, so the
+// dialog is always Qt's.
+constexpr QFileDialog::Options kPromptOptions =
+    QFileDialog::HideNameFilterDetails | QFileDialog::DontUseNativeDialog;
+
+// Qt's dialog keeps its last folder and its history in the user's "QtProject" settings under the
+// home folder, which would tell where the hidden files came from. Sending the user-scope settings
+// below a device file means no settings file can ever be made, not even by a run that is killed;
+// within the run Qt keeps those values in memory. The tool has no settings of its own. (On
+// Windows the user scope is the registry, which no settings path moves.)
+void keepDialogMemoryOffDisk() {
+#if defined(Q_OS_UNIX)
+    const QString nowhere = QStringLiteral("/dev/null");
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, nowhere);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, nowhere);
+#endif
+}
 
 std::optional<QString> chosen(const QString& path) {
     if (path.isEmpty()) {
@@ -20,6 +37,10 @@ std::optional<QString> chosen(const QString& path) {
 }
 
 }  // namespace
+
+QtFilePrompt::QtFilePrompt(QWidget* parent) : m_parent(parent) {
+    keepDialogMemoryOffDisk();
+}
 
 std::optional<QString> QtFilePrompt::open(const QString& start, const QString& filter) {
     return chosen(QFileDialog::getOpenFileName(m_parent, QStringLiteral("Open"), start, filter,

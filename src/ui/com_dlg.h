@@ -25,10 +25,11 @@ public:
     virtual std::optional<QString> save(const QString& start, const QString& filter) = 0;
 };
 
-/// Qt's own open and save dialogs, modal to the given window.
+/// Qt's own open and save dialogs, modal to the given window. They remember the folders and
+/// files shown only in memory, for the run: nothing on disk records what the user chose.
 class QtFilePrompt final : public FilePrompt {
 public:
-    explicit QtFilePrompt(QWidget* parent) : m_parent(parent) {}
+    explicit QtFilePrompt(QWidget* parent);
 
     std::optional<QString> open(const QString& start, const QString& filter) override;
     std::optional<QString> save(const QString& start, const QString& filter) override;

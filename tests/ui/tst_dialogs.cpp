@@ -1,5 +1,6 @@
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -76,6 +77,7 @@ private slots:
     void realPromptIsModalToTheWindow_data();
     void realPromptIsModalToTheWindow();
     void realPromptStartsAtTheLastChoice();
+    void realPromptLeavesNoTraceInHome();
     void messageBoxIsPlainAndModal();
     void windowUsesTheRealMessageBox();
 };
@@ -188,6 +190,7 @@ void TestDialogs::realPromptIsModalToTheWindow() {
     bool modal = false;
     QStringList filters;
     QFileDialog::AcceptMode mode = QFileDialog::AcceptOpen;
+    bool qtsOwn = false;
     whenModalShows([&](QWidget* shown) {
         auto* fileDialog = qobject_cast<QFileDialog*>(shown);
         if (fileDialog == nullptr) {
@@ -198,6 +201,7 @@ void TestDialogs::realPromptIsModalToTheWindow() {
         modal = fileDialog->isModal();
         filters = fileDialog->nameFilters();
         mode = fileDialog->acceptMode();
+        qtsOwn = fileDialog->testOption(QFileDialog::DontUseNativeDialog);
         if (choose) {
             fileDialog->selectFile(path);
             static_cast<QDialog*>(fileDialog)->accept();  // public there
@@ -212,6 +216,8 @@ void TestDialogs::realPromptIsModalToTheWindow() {
     QVERIFY(modal);
     QCOMPARE(filters, QStringList{QStringLiteral("Bin Files *.bin (*.bin)")});
     QCOMPARE(mode, save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    // A desktop's own dialog may list the chosen file among its recent files.
+    QVERIFY(qtsOwn);
     QCOMPARE(raised, choose ? 0 : 32755);
     QCOMPARE(dialog.fileName(), choose ? path : QString());
 }
@@ -250,6 +256,46 @@ void TestDialogs::realPromptStartsAtTheLastChoice() {
     QCOMPARE(folder, QDir(dir.path()).absolutePath());
     QCOMPARE(selected, QStringList{path});
     QCOMPARE(dialog.fileName(), path);
+}
+
+void TestDialogs::realPromptLeavesNoTraceInHome() {
+    const QString home = QDir::homePath();
+    QVERIFY2(home == QStringLiteral(HIDEAWAY_TEST_HOME),
+             "run through ctest, which gives the test a home of its own");
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("diary.txt"));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    {
+        QWidget window;
+        ComDlg dialog(&window);
+        dialog.setFilter(QStringLiteral("Any Files *.*|*.*"));
+        whenModalShows([&](QWidget* shown) {
+            if (auto* fileDialog = qobject_cast<QFileDialog*>(shown)) {
+                fileDialog->selectFile(path);
+                static_cast<QDialog*>(fileDialog)->accept();  // public there
+            }
+        });
+        dialog.ShowOpen();
+        QCOMPARE(dialog.fileName(), path);
+    }
+
+    // The folder's name is random, so any file that holds it records the choice.
+    const QString folder = QFileInfo(dir.path()).fileName();
+    QStringList traces;
+    QDirIterator it(home, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString found = it.next();
+        QFile file(found);
+        if (found.contains(folder) ||
+            (file.open(QIODevice::ReadOnly) && file.readAll().contains(folder.toUtf8()))) {
+            traces << found;
+        }
+    }
+    QCOMPARE(traces, QStringList());
 }
 
 void TestDialogs::messageBoxIsPlainAndModal() {

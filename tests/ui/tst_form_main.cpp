@@ -728,32 +728,36 @@ void TestFormMain::untrappedErrorIsReported_data() {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("failing");
     QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("report");
 
+    const QString missing = QStringLiteral("Can't find DLL entry point");
     QTest::newRow("check, library missing")
         << QStringLiteral("CheckButton") << QStringLiteral("InitGBPMode")
-        << int(ErrorCode::LibraryNotLoaded);
+        << int(ErrorCode::LibraryNotLoaded) << QStringLiteral("Error in loading DLL");
     QTest::newRow("clear, operation missing")
         << QStringLiteral("ButtonClear3") << QStringLiteral("ClearNVMFile")
-        << int(ErrorCode::EntryPointMissing);
+        << int(ErrorCode::EntryPointMissing) << missing;
     QTest::newRow("upload cancelled, EndGBPMode missing")
         << QStringLiteral("ButtonUp2") << QStringLiteral("EndGBPMode")
-        << int(ErrorCode::EntryPointMissing);
+        << int(ErrorCode::EntryPointMissing) << missing;
     QTest::newRow("download cancelled, EndGBPMode missing")
         << QStringLiteral("ButtonDown5") << QStringLiteral("EndGBPMode")
-        << int(ErrorCode::EntryPointMissing);
+        << int(ErrorCode::EntryPointMissing) << missing;
 }
 
 void TestFormMain::untrappedErrorIsReported() {
     QFETCH(QString, button);
     QFETCH(QString, failing);
     QFETCH(int, code);
+    QFETCH(QString, report);
     const AppError error(static_cast<ErrorCode>(code), failing + QStringLiteral(" in GBP"));
     Bench b;
     b.library.throws.emplace(failing, error);
     QVERIFY(b.show());
     QVERIFY(b.click(button));
 
-    QCOMPARE(b.messages, QStringList{untrapped(code, error.description())});
+    QCOMPARE(b.messages, QStringList{untrapped(code, report + QStringLiteral(": ") + failing +
+                                                         QStringLiteral(" in GBP"))});
     QVERIFY(b.form.isVisible());
     QCOMPARE(b.quits, 0);
 
@@ -796,7 +800,9 @@ void TestFormMain::quitEndsGbpModeThenQuits() {
 
     QStringList expected = {QStringLiteral("EndGBPMode()")};
     if (endFails) {
-        expected << QStringLiteral("Message=") + untrapped(453, error.description());
+        expected << QStringLiteral("Message=") +
+                        untrapped(453,
+                                  QStringLiteral("Can't find DLL entry point: EndGBPMode in GBP"));
     }
     expected << QStringLiteral("Quit");
     QCOMPARE(b.log.entries, expected);

@@ -311,18 +311,25 @@ void TestFrmSplash::keys() {
 
 void TestFrmSplash::clicks_data() {
     QTest::addColumn<QString>("target");  // a control of the window, or a place on it
+    QTest::addColumn<Qt::MouseButton>("button");
     QTest::addColumn<bool>("closes");
 
-    QTest::newRow("frame surface") << QStringLiteral("Frame1") << true;
-    QTest::newRow("credit label") << QStringLiteral("Label1") << false;
-    QTest::newRow("product name") << QStringLiteral("lblProductName") << false;
-    QTest::newRow("warning") << QStringLiteral("lblWarning") << false;
-    QTest::newRow("picture") << QStringLiteral("imgLogo") << false;
-    QTest::newRow("margin around the frame") << QStringLiteral("margin") << false;
+    const Qt::MouseButton left = Qt::LeftButton;
+    QTest::newRow("frame surface") << QStringLiteral("Frame1") << left << true;
+    QTest::newRow("frame surface, right button")
+        << QStringLiteral("Frame1") << Qt::RightButton << false;
+    QTest::newRow("frame surface, middle button")
+        << QStringLiteral("Frame1") << Qt::MiddleButton << false;
+    QTest::newRow("credit label") << QStringLiteral("Label1") << left << false;
+    QTest::newRow("product name") << QStringLiteral("lblProductName") << left << false;
+    QTest::newRow("warning") << QStringLiteral("lblWarning") << left << false;
+    QTest::newRow("picture") << QStringLiteral("imgLogo") << left << false;
+    QTest::newRow("margin around the frame") << QStringLiteral("margin") << left << false;
 }
 
 void TestFrmSplash::clicks() {
     QFETCH(QString, target);
+    QFETCH(Qt::MouseButton, button);
     QFETCH(bool, closes);
     Bench b;
     QVERIFY(b.show());
@@ -345,7 +352,7 @@ void TestFrmSplash::clicks() {
         QVERIFY(control != nullptr);
         at = control->mapTo(about, control->rect().center());
     }
-    QTest::mouseClick(about->windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseClick(about->windowHandle(), button, Qt::NoModifier, at);
     disposeClosed();
     if (closes) {
         QVERIFY(about.isNull());

@@ -64,6 +64,9 @@ void TestProgram::displayAvailable_data() {
     QTest::newRow("platform argument")
         << unset << unset << unset
         << QStringList{QStringLiteral("-platform"), QStringLiteral("offscreen")} << true;
+    QTest::newRow("platform argument with two dashes")
+        << unset << unset << unset
+        << QStringList{QStringLiteral("--platform"), QStringLiteral("offscreen")} << true;
 }
 
 void TestProgram::displayAvailable() {
