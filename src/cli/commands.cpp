@@ -6,8 +6,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <array>
+#include <filesystem>
 #include <optional>
 
 #include "app_error.h"
@@ -132,6 +134,14 @@ bool removeIfPresent(const QString& path) {
     return (!info.exists() && !info.isSymLink()) || QFile::remove(path);
 }
 
+/// Puts the file at from in place of the one at to, replacing it in one step.
+bool replaceFile(const QString& from, const QString& to) {
+    std::error_code error;
+    std::filesystem::rename(std::filesystem::path(from.toStdU16String()),
+                            std::filesystem::path(to.toStdU16String()), error);
+    return !error;
+}
+
 int backup(const Invocation& invocation, GbpLibrary& library, Terminal& terminal) {
     const QString folder = QFileInfo(invocation.path).absoluteFilePath();
     const QDir dir(folder);
@@ -149,33 +159,29 @@ int backup(const Invocation& invocation, GbpLibrary& library, Terminal& terminal
     }
     const Sizes sizes = checkedSizes(view);
 
-    // From here on the folder holds a backup in the making: no manifest may claim it until every
-    // slot file is saved and checked.
-    const QString manifestPath = dir.filePath(kManifestName);
-    if (!removeIfPresent(manifestPath)) {
-        terminal.error(QStringLiteral("cannot replace %1").arg(manifestPath));
+    // The new backup is made in a folder of its own beside the old one and takes its place only
+    // once every slot is saved and checked: a backup that fails half-way, after minutes on a slow
+    // line, leaves the previous one whole.
+    QTemporaryDir staging(dir.filePath(QStringLiteral(".backup-XXXXXX")));
+    if (!staging.isValid()) {
+        terminal.error(
+            QStringLiteral("cannot make a folder in %1: %2").arg(folder, staging.errorString()));
         return kExitFailed;
     }
-    const QString incomplete =
-        QStringLiteral("; the backup in %1 is incomplete and has no %2").arg(folder, kManifestName);
+    const QString unchanged = QStringLiteral("; the backup in %1 was not changed").arg(folder);
 
     QList<BackupEntry> entries;
     qint64 total = 0;
     for (const SlotRow& slot : kSlotTable) {
         const qint64 size = sizes.at(static_cast<std::size_t>(slot.number - 1));
-        const QString path = dir.filePath(slotFileName(slot.number));
         if (size == 0) {
-            // A file left by an earlier backup of this slot would only mislead.
-            if (!removeIfPresent(path)) {
-                terminal.error(QStringLiteral("cannot remove the old %1").arg(path) + incomplete);
-                return kExitFailed;
-            }
             continue;
         }
+        const QString path = staging.filePath(slotFileName(slot.number));
         PathDialog dialog(path);
         if (!DownloadSlot(slot, view, library, dialog)) {
             terminal.error(QStringLiteral("slot %1 could not be saved").arg(slot.number) +
-                           incomplete);
+                           unchanged);
             return kExitFailed;
         }
         // What is on disk now is what the manifest vouches for; a slot larger than one read
@@ -187,7 +193,7 @@ int backup(const Invocation& invocation, GbpLibrary& library, Terminal& terminal
                                .arg(QString::number(slot.number), QString::number(size), path,
                                     saved ? QString::number(saved->size())
                                           : QStringLiteral("nothing readable")) +
-                           incomplete);
+                           unchanged);
             return kExitFailed;
         }
         if (size > kUploadLimit) {
@@ -197,18 +203,46 @@ int backup(const Invocation& invocation, GbpLibrary& library, Terminal& terminal
         }
         entries.append({slot.number, size, sha256Hex(*saved)});
         total += size;
-        terminal.result(
-            QStringLiteral("slot %1: %2 bytes saved to %3").arg(slot.number).arg(size).arg(path));
     }
 
     const QByteArray manifest = manifestJson(entries);
     const ByteBuffer buffer(manifest.begin(), manifest.end());
-    const bool saved =
-        SaveBytesToFile(manifestPath, buffer, static_cast<std::int32_t>(buffer.size()),
-                        [&terminal](const QString& text) { terminal.error(text); });
-    if (!saved) {
-        terminal.error(QStringLiteral("the manifest could not be saved") + incomplete);
+    const QString stagedManifest = staging.filePath(kManifestName);
+    if (!SaveBytesToFile(stagedManifest, buffer, static_cast<std::int32_t>(buffer.size()),
+                         [&terminal](const QString& text) { terminal.error(text); })) {
+        terminal.error(QStringLiteral("the manifest could not be saved") + unchanged);
         return kExitFailed;
+    }
+
+    // The old manifest goes first and the new one comes last, so no manifest ever vouches for a
+    // folder whose files are half old, half new.
+    const QString manifestPath = dir.filePath(kManifestName);
+    const QString incomplete =
+        QStringLiteral("; the backup in %1 is incomplete and has no %2").arg(folder, kManifestName);
+    if (!removeIfPresent(manifestPath)) {
+        terminal.error(QStringLiteral("cannot replace %1").arg(manifestPath) + unchanged);
+        return kExitFailed;
+    }
+    for (const SlotRow& slot : kSlotTable) {
+        const QString path = dir.filePath(slotFileName(slot.number));
+        const bool held = sizes.at(static_cast<std::size_t>(slot.number - 1)) != 0;
+        // A file left by an earlier backup of a slot that is empty now would only mislead.
+        if (held ? !replaceFile(staging.filePath(slotFileName(slot.number)), path)
+                 : !removeIfPresent(path)) {
+            terminal.error(QStringLiteral("cannot put %1 in place").arg(path) + incomplete);
+            return kExitFailed;
+        }
+    }
+    if (!replaceFile(stagedManifest, manifestPath)) {
+        terminal.error(QStringLiteral("cannot put %1 in place").arg(manifestPath) + incomplete);
+        return kExitFailed;
+    }
+
+    for (const BackupEntry& entry : entries) {
+        terminal.result(QStringLiteral("slot %1: %2 bytes saved to %3")
+                            .arg(entry.slot)
+                            .arg(entry.bytes)
+                            .arg(dir.filePath(slotFileName(entry.slot))));
     }
     terminal.result(QStringLiteral("backup of %1 slots (%2 bytes) in %3")
                         .arg(entries.size())

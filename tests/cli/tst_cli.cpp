@@ -129,6 +129,17 @@ void CliTest::backupClearRestoreGivesTheSameSlots() {
         QCOMPARE(readFile(folder + QStringLiteral("/slot%1.bin").arg(slot)), originals.at(slot));
     }
 
+    // A later backup that fails half-way must leave this one whole: slot 1 changes, slot 3's read
+    // fails.
+    const QDir::Filters everything = QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot;
+    const QStringList kept = QDir(folder).entryList(everything);
+    const QByteArray keptManifest = readFile(folder + QStringLiteral("/manifest.json"));
+    QVERIFY(writeFile(phoneFile(1), "changed"));
+    QCOMPARE(run({QStringLiteral("backup"), folder}, "force.ReadNVMFile.11 = -1").status, 1);
+    QCOMPARE(QDir(folder).entryList(everything), kept);
+    QCOMPARE(readFile(folder + QStringLiteral("/manifest.json")), keptManifest);
+    QCOMPARE(readFile(folder + QStringLiteral("/slot1.bin")), originals.at(1));
+
     for (const auto& [slot, content] : originals) {
         QCOMPARE(run({QStringLiteral("clear"), QString::number(slot)}).status, 0);
         QCOMPARE(readFile(phoneFile(slot)), QByteArray());
