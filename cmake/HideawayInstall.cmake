@@ -2,9 +2,9 @@
 include(GNUInstallDirs)
 
 # The programs load libGBP from their own folder first, so they and the library share one folder:
-# on Unix a private one, with links where programs go; on Windows the programs' folder itself.
+# on Unix a private one, with links where programs go; on Windows the top of the installed folder.
 if(WIN32)
-    set(HIDEAWAY_PROGRAM_DIR ${CMAKE_INSTALL_BINDIR})
+    set(HIDEAWAY_PROGRAM_DIR .)
 else()
     set(HIDEAWAY_PROGRAM_DIR ${CMAKE_INSTALL_LIBDIR}/hideaway100k)
 endif()
@@ -26,4 +26,16 @@ function(hideaway_install_program target)
         file(CREATE_LINK \"${program_dir_from_bin}/${name}\" \"\${bin}/${name}\" SYMBOLIC)
         message(STATUS \"Installing: \${bin}/${name} -> ${program_dir_from_bin}/${name}\")
     ")
+endfunction()
+
+# hideaway_export_plain_names(<target>)
+# 32-bit Windows decorates the names of __stdcall calls (_InitGBPMode@4), while the phone-link
+# library's callers look them up undecorated, as the vendor's library exports them. MinGW strips
+# the decoration at link time; other compilers take the names from GBP.def.
+function(hideaway_export_plain_names target)
+    if(MINGW)
+        target_link_options(${target} PRIVATE "LINKER:--kill-at")
+    else()
+        target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/sim/GBP.def)
+    endif()
 endfunction()

@@ -48,8 +48,12 @@ Fn Module1::entry(Fn& cached, const char* name) {
         }
         cached = reinterpret_cast<Fn>(m_library.resolve(name));
         if (cached == nullptr) {
-            throw AppError(ErrorCode::EntryPointMissing,
-                           QStringLiteral("%1 in %2").arg(QLatin1String(name), kLibraryName));
+            // The full path: a user who put a vendor's library in place can tell which file
+            // lacks the call.
+            throw AppError(
+                ErrorCode::EntryPointMissing,
+                QStringLiteral("%1 in %2")
+                    .arg(QLatin1String(name), QDir::toNativeSeparators(m_library.fileName())));
         }
     }
     return cached;

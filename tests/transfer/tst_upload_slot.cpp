@@ -4,6 +4,7 @@
 #include "slot_bench.h"
 #include "slot_operations.h"
 #include "transfer_fixtures.h"
+#include "unprivileged.h"
 
 using namespace hideaway;
 using namespace hideaway::test;
@@ -283,11 +284,13 @@ void UploadSlotTest::fileCannotBeLoaded_data() {
         << 2 << "folder" << QStringLiteral("Path/File access error") << false;
     QTest::newRow("slot 3, no read permission")
         << 3 << "secret.bin" << QStringLiteral("Permission denied") << true;
+#if defined(Q_OS_LINUX)
     // Its size reads 0 while it holds text: the file changed between measuring and loading.
     QTest::newRow("slot 4, file holds more than it measured")
         << 4 << "/proc/self/status" << QStringLiteral("Input past end of file") << false;
     QTest::newRow("slot 5, device chosen")
         << 5 << "/dev/zero" << QStringLiteral("Path/File access error") << false;
+#endif
     QTest::newRow("slot 1, no name")
         << 1 << "" << QStringLiteral("Bad file name or number") << false;
 }

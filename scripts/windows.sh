@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Builds Hideaway100K for 32-bit Windows on Debian 12 and tests it under Wine.
+#
+# Installs what it needs from Debian's packages, builds Qt for Windows once per machine (about 30
+# minutes on two cores) into a cache outside the clone, and leaves under build-windows/:
+#   Hideaway100K/        the programs with the simulated phone as GBP.dll and every DLL they need
+#   Hideaway100K-*.zip   that folder packed
+#   Hideaway100K-*.exe   an installer for it
+# Then it runs the test suite, built for Windows, under Wine.
+# The cache is $HIDEAWAY_CACHE_DIR, by default ~/.cache/hideaway100k.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+out="$root/build-windows"
+jobs="$(nproc)"
+
+bash "$root/scripts/install-deps.sh"
+bash "$root/windows/install-deps.sh"
+
+qt_version="$(dpkg-query -W -f='${Version}' qt6-base-dev | sed 's/[+~-].*//')"
+cache="${HIDEAWAY_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/hideaway100k}"
+qt="$cache/qt-$qt_version-windows-i686"
+# Each phase's time goes into the closing line, which is how the README's durations are measured.
+phase_start=$SECONDS
+timings=""
+phase_done() {
+    timings="${timings:+$timings, }$1 $((SECONDS - phase_start)) s"
+    phase_start=$SECONDS
+}
+phase_done "Debian packages"
+
+bash "$root/windows/build-qt.sh" "$qt"
+phase_done "Qt"
+
+# The pictures are drawn at build time by a program of this machine's own.
+cmake -S "$root" -B "$out/host" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
+cmake --build "$out/host" --target hideaway_artwork -j"$jobs"
+
+"$qt/bin/qt-cmake" -S "$root" -B "$out/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DQT_CHAINLOAD_TOOLCHAIN_FILE="$root/windows/mingw-i686.cmake" \
+    -DHIDEAWAY_HOST_ARTWORK="$out/host/art/hideaway_artwork" >/dev/null
+cmake --build "$out/build" -j"$jobs"
+phase_done "build"
+
+rm -rf "$out/Hideaway100K"
+cmake --install "$out/build" --prefix "$out/Hideaway100K" >/dev/null
+(cd "$out/build" && cpack -B "$out" >/dev/null)
+rm -rf "$out/_CPack_Packages"
+phase_done "ZIP and installer"
+echo "windows: made $out/Hideaway100K and $(cd "$out" && ls Hideaway100K-*.zip Hideaway100K-*.exe | tr '\n' ' ')"
+
+# One Wine prefix for the whole suite, made before the tests start in parallel, and with a home
+# of its own, so that Wine links no folder of the real home into it.
+mkdir -p "$out/build/wine-home"
+HOME="$out/build/wine-home" "$root/windows/wine-run.sh" "$out/build/wine" "" wineboot --init
+ctest --test-dir "$out/build" --output-on-failure -j"$jobs"
+phase_done "tests under Wine"
+echo "windows: $timings; $SECONDS s in all"

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Installs, from Debian's packages, what the Windows cross-build needs and the machine lacks:
+# MinGW for 32-bit Windows, Wine with its 32-bit half (the i386 architecture), NSIS, Ninja, and a
+# source entry for the suite, from which Qt for Windows is built. Safe to run again.
+set -euo pipefail
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || { echo "windows: need root (or sudo) to install packages" >&2; exit 1; }
+    sudo=sudo
+fi
+
+update=false
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+    update=true
+fi
+
+# Qt for Windows is built from the source of the very qt6-base that is installed.
+if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/*.sources &&
+    ! grep -qs '^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/*.list; then
+    suite="$(. /etc/os-release && echo "$VERSION_CODENAME")"
+    $sudo tee /etc/apt/sources.list.d/hideaway100k-deb-src.sources >/dev/null <<SRC
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: $suite $suite-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+    update=true
+fi
+
+packages=(g++-mingw-w64-i686-posix wine wine32:i386 nsis ninja-build dpkg-dev)
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+if [ ${#missing[@]} -gt 0 ] || $update; then
+    echo "windows: installing ${missing[*]:-nothing new; reading the new package lists}"
+    $sudo apt-get update -qq
+fi
+if [ ${#missing[@]} -gt 0 ]; then
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}" >/dev/null
+fi
