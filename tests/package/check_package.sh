@@ -62,7 +62,8 @@ for binary in "$out/root/usr/$program_dir"/*; do
     file -L "$binary" | grep -q ', stripped' || fail "$name is not stripped"
     # Hardened as Debian builds packages: relocations resolved at start, then read-only.
     dynamic=$(readelf -d "$binary")
-    grep -Eq '\(FLAGS\).*BIND_NOW|\(FLAGS_1\).*NOW' <<<"$dynamic" || fail "$name is not linked with BIND_NOW"
+    grep -Eq '\(FLAGS\).*BIND_NOW|\(FLAGS_1\).*NOW' <<<"$dynamic" ||
+        fail "$name is not linked with BIND_NOW"
     # libGBP is loaded by its full path and Qt lives in the system's folders: no run path.
     if grep -Eq '\((RPATH|RUNPATH)\)' <<<"$dynamic"; then
         fail "$name carries a run path: $(grep -E '\((RPATH|RUNPATH)\)' <<<"$dynamic")"
