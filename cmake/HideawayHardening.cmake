@@ -40,9 +40,11 @@ if(HIDEAWAY_DEBIAN_HARDENING)
 
     # Fortified calls need an optimised build; a debug build would only warn about them.
     set(optimised $<CONFIG:Release,RelWithDebInfo,MinSizeRel>)
+    set(c_flags ${hardening_cppflags} ${hardening_cflags})
+    set(cxx_flags ${hardening_cppflags} ${hardening_cxxflags})
     target_compile_options(hideaway_warnings INTERFACE
-        "$<$<AND:$<COMPILE_LANGUAGE:C>,${optimised}>:${hardening_cppflags};${hardening_cflags}>"
-        "$<$<AND:$<COMPILE_LANGUAGE:CXX>,${optimised}>:${hardening_cppflags};${hardening_cxxflags}>")
+        "$<$<AND:$<COMPILE_LANGUAGE:C>,${optimised}>:${c_flags}>"
+        "$<$<AND:$<COMPILE_LANGUAGE:CXX>,${optimised}>:${cxx_flags}>")
     target_link_options(hideaway_warnings INTERFACE ${hardening_ldflags})
     list(JOIN hardening_cppflags " " shown_cppflags)
     list(JOIN hardening_cxxflags " " shown_cxxflags)
