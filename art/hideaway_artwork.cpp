@@ -320,12 +320,14 @@ bool writeIcon(const QImage& source, const QString& path) {
     return file.open(QIODevice::WriteOnly) && file.write(out) == out.size();
 }
 
-// The padlock on the gradient, large enough for a desktop's application menu.
-QImage drawDesktopIcon() {
-    QImage large = newImage(128, 128);
+// The padlock on the gradient for a desktop's menus, drawn on a 128-pixel grid and scaled as a
+// whole, so every size is painted afresh instead of resampled.
+QImage drawDesktopIcon(int side = 128) {
+    QImage large = newImage(side, side);
     QPainter p(&large);
     p.setRenderHint(QPainter::Antialiasing);
-    fillCyanToViolet(p, large.rect(), QPointF(0, 0), QPointF(0, 128));
+    p.scale(side / 128.0, side / 128.0);
+    fillCyanToViolet(p, QRectF(0, 0, 128, 128), QPointF(0, 0), QPointF(0, 128));
     paintPadlock(p, QRectF(18, 8, 92, 116));
     p.end();
     return large;
@@ -354,12 +356,19 @@ int main(int argc, char** argv) {
     }
 
     const QImage background = drawBackground();
-    const std::array<bool, 5> written = {
+    const auto desktopIcon = [&out](int side) {
+        return drawDesktopIcon(side).save(
+            out.filePath(QStringLiteral("hideaway100k-%1.png").arg(side)), "PNG");
+    };
+    const std::array<bool, 8> written = {
         saveJpeg(background, out.filePath(QStringLiteral("background.jpg"))),
         saveJpeg(drawPhoneFace(background), out.filePath(QStringLiteral("phone_face.jpg"))),
         saveJpeg(drawLogo(), out.filePath(QStringLiteral("logo.jpg"))),
         writeIcon(drawIcon(), out.filePath(QStringLiteral("hideaway.ico"))),
-        drawDesktopIcon().save(out.filePath(QStringLiteral("hideaway100k.png")), "PNG"),
+        desktopIcon(48),
+        desktopIcon(64),
+        desktopIcon(128),
+        desktopIcon(256),
     };
     for (bool ok : written) {
         if (!ok) {

@@ -1,6 +1,12 @@
 # Install rules shared by the programs of the project.
 include(GNUInstallDirs)
 
+# No installed binary needs a run path: the programs load libGBP by its full path beside them and
+# find Qt where the system keeps its libraries, so the $ORIGIN entries that Qt's project setup adds
+# go. A Qt outside the system's folders still lands in the run path of the binaries that link it.
+set(CMAKE_INSTALL_RPATH "")
+set(CMAKE_INSTALL_RPATH_USE_LINK_PATH ON)
+
 # The programs load libGBP from their own folder first, so they and the library share one folder:
 # on Unix a private one, with links where programs go; on Windows the top of the installed folder.
 if(WIN32)

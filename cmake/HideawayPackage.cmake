@@ -55,11 +55,23 @@ file of up to 20990 bytes.
 
 The package holds a simulated phone in place of the phone-link library of a
 real one, so every button can be tried without a phone.")
-# Qt's libraries come from the program's links; the window also needs Qt's platform plugins, which
-# Qt itself only recommends, and draws its texts best with the fonts it substitutes.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation, fonts-dejavu-core")
+# The window needs Qt's platform plugins, which Qt itself only recommends, and its layout fits only
+# with the Liberation fonts, the metric twins of the faces it is drawn for: with other fonts its
+# texts wrap and are cut. Qt's libraries come from the programs' links, at cpack time.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-dejavu-core)
+if(NOT WIN32)
+    find_program(DPKG_SHLIBDEPS_EXECUTABLE dpkg-shlibdeps)
+endif()
+if(DPKG_SHLIBDEPS_EXECUTABLE)
+    set(hideaway_packed_binaries
+        "$<TARGET_FILE:hideaway100k>;$<TARGET_FILE:hideaway100k-cli>;$<TARGET_FILE:GBP>")
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/HideawayDebDepends.cmake.in
+                   ${package_dir}/deb-depends.cmake.in @ONLY)
+    file(GENERATE OUTPUT ${package_dir}/deb-depends.cmake
+         INPUT ${package_dir}/deb-depends.cmake.in)
+    set(CPACK_PROJECT_CONFIG_FILE ${package_dir}/deb-depends.cmake)
+endif()
 
 include(CPack)
 

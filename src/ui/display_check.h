@@ -9,7 +9,9 @@ namespace hideaway {
 /// is named. Always true where the desktop is not one of those.
 bool displayAvailable(int argc, char** argv);
 
-/// What the program says when there is no display: how to run it on a virtual one.
-QString noDisplayMessage(const QString& programPath);
+/// What the program says when there is no display: the command that runs it on a virtual one,
+/// with the command the user started it by, preceded by how to install xvfb-run where the path
+/// lacks it.
+QString noDisplayMessage(const QString& command);
 
 }  // namespace hideaway

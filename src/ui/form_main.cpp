@@ -144,6 +144,7 @@ FormMain::FormMain(GbpLibrary& library, QWidget* parent)
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
       m_library(library),
+      m_transferLibrary(library),
       m_comDlg(new ComDlg(this)),
       m_background(kBackgroundPicture),
       m_presenter([this](const QString& text) { showAppMessage(this, text); }),
@@ -211,11 +212,17 @@ void FormMain::buildSlotRow(const SlotRow& slot, const RowLayout& layout) {
     up->setAccessibleName(QStringLiteral("Upload slot %1").arg(n));
     clear->setAccessibleName(QStringLiteral("Clear slot %1").arg(n));
 
-    connect(down, &QPushButton::clicked, this, [this, &slot] {
-        runHandler([this, &slot] { DownloadSlot(slot, *this, m_library, *m_comDlg); });
+    connect(down, &QPushButton::clicked, this, [this, &slot, bar = controls.bar] {
+        runHandler([this, &slot, bar] {
+            const BusyBarLibrary::Watch busy(m_transferLibrary, bar);
+            DownloadSlot(slot, *this, m_transferLibrary, *m_comDlg);
+        });
     });
-    connect(up, &QPushButton::clicked, this, [this, &slot] {
-        runHandler([this, &slot] { UploadSlot(slot, *this, m_library, *m_comDlg); });
+    connect(up, &QPushButton::clicked, this, [this, &slot, bar = controls.bar] {
+        runHandler([this, &slot, bar] {
+            const BusyBarLibrary::Watch busy(m_transferLibrary, bar);
+            UploadSlot(slot, *this, m_transferLibrary, *m_comDlg);
+        });
     });
     connect(clear, &QPushButton::clicked, this,
             [this, &slot] { runHandler([this, &slot] { ClearSlot(slot, *this, m_library); }); });

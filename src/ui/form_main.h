@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "busy_bar_library.h"
 #include "slot_view.h"
 
 class QLabel;
@@ -88,6 +89,8 @@ private:
     const SlotControls& row(int slot) const;
 
     GbpLibrary& m_library;
+    /// The same library for uploads and downloads, with the row's bar busy during a long call.
+    BusyBarLibrary m_transferLibrary;
     ComDlg* m_comDlg;
     QPixmap m_background;
     std::array<SlotControls, 5> m_rows{};

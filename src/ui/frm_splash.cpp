@@ -80,7 +80,7 @@ FrmSplash::FrmSplash(QScreen* screen)
              twipsRect(120, 2760, 3375, 495), sansSerifFont(), left, false);
     addLabel("Label4", QStringLiteral("(c) 2026 Corvane"), twipsRect(4560, 3060, 2415, 255),
              arialFont(8.25), left, false);
-    addLabel("Label5", QStringLiteral("Freeware: share it, never sell it"),
+    addLabel("Label5", QStringLiteral("Free software, MIT License"),
              twipsRect(4560, 3270, 2415, 255), arialFont(8.25), left, false);
     addLabel("lblWarning",
              QStringLiteral(" Warning! Use at your own risk! The Author is not responsible for "

@@ -10,23 +10,26 @@
 
 namespace {
 
-// The program's own path, for the hint that shows how to start it; QCoreApplication cannot tell
-// yet, since it is not constructed without a display.
-QString programPath(const char* argv0) {
+// The command the user started the program by, for the hint that shows how to start it again:
+// the link in the path, not the file it leads to. Only a caller that gave no name gets the path.
+QString typedCommand(const char* argv0) {
+    if (argv0 != nullptr && *argv0 != '\0') {
+        return QString::fromLocal8Bit(argv0);
+    }
 #if defined(Q_OS_LINUX)
     const QFileInfo self(QStringLiteral("/proc/self/exe"));
     if (self.exists()) {
         return self.canonicalFilePath();
     }
 #endif
-    return QFileInfo(QString::fromLocal8Bit(argv0)).absoluteFilePath();
+    return QStringLiteral("hideaway100k");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     if (!hideaway::displayAvailable(argc, argv)) {
-        std::fprintf(stderr, "%s\n", qPrintable(hideaway::noDisplayMessage(programPath(argv[0]))));
+        std::fprintf(stderr, "%s\n", qPrintable(hideaway::noDisplayMessage(typedCommand(argv[0]))));
         return 1;
     }
 

@@ -5,7 +5,7 @@
 set -euo pipefail
 cpack=$1 build=$2 program_dir=$3
 
-for tool in dpkg-deb dpkg-shlibdeps file; do
+for tool in dpkg-deb dpkg-shlibdeps file readelf; do
     command -v "$tool" >/dev/null || { echo "skipped: $tool is missing"; exit 77; }
 done
 
@@ -33,7 +33,10 @@ for path in \
     "usr/$program_dir/hideaway100k-cli" \
     "usr/$program_dir/libGBP.so" \
     usr/share/applications/hideaway100k.desktop \
+    usr/share/icons/hicolor/48x48/apps/hideaway100k.png \
+    usr/share/icons/hicolor/64x64/apps/hideaway100k.png \
     usr/share/icons/hicolor/128x128/apps/hideaway100k.png \
+    usr/share/icons/hicolor/256x256/apps/hideaway100k.png \
     usr/share/doc/hideaway100k/user-guide.md \
     usr/share/doc/hideaway100k/copyright \
     usr/share/doc/hideaway100k/changelog.gz \
@@ -47,11 +50,24 @@ done
 
 depends=$(dpkg-deb -f "$deb" Depends)
 grep -q 'libqt6widgets6' <<<"$depends" || fail "Depends names no Qt library: $depends"
+# The window's layout fits only with the Liberation fonts; a mere recommendation is not installed
+# everywhere.
+grep -Eq '(^|, )fonts-liberation($|,| )' <<<"$depends" ||
+    fail "Depends lacks fonts-liberation: $depends"
 
 # Installed binaries are stripped, and the copyright file is machine-readable.
 dpkg-deb -x "$deb" "$out/root"
 for binary in "$out/root/usr/$program_dir"/*; do
-    file -L "$binary" | grep -q ', stripped' || fail "$(basename "$binary") is not stripped"
+    name=$(basename "$binary")
+    file -L "$binary" | grep -q ', stripped' || fail "$name is not stripped"
+    # Hardened as Debian builds packages: relocations resolved at start, then read-only.
+    dynamic=$(readelf -d "$binary")
+    grep -Eq '\(FLAGS\).*BIND_NOW|\(FLAGS_1\).*NOW' <<<"$dynamic" ||
+        fail "$name is not linked with BIND_NOW"
+    # libGBP is loaded by its full path and Qt lives in the system's folders: no run path.
+    if grep -Eq '\((RPATH|RUNPATH)\)' <<<"$dynamic"; then
+        fail "$name carries a run path: $(grep -E '\((RPATH|RUNPATH)\)' <<<"$dynamic")"
+    fi
 done
 head -n1 "$out/root/usr/share/doc/hideaway100k/copyright" |
     grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/$' ||

@@ -1,5 +1,7 @@
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "display_check.h"
@@ -43,6 +45,7 @@ class TestProgram : public QObject {
 private slots:
     void displayAvailable_data();
     void displayAvailable();
+    void programStopsWithoutDisplay_data();
     void programStopsWithoutDisplay();
 };
 
@@ -94,26 +97,61 @@ void TestProgram::displayAvailable() {
     QCOMPARE(hideaway::displayAvailable(int(storage.size()), argv.data()), available);
 }
 
+void TestProgram::programStopsWithoutDisplay_data() {
+    QTest::addColumn<bool>("typedByName");
+    QTest::addColumn<bool>("xvfbRunInPath");
+    QTest::addColumn<QString>("hint");
+
+    // The hint must be a command that works where it is read: the name the user typed, not the
+    // file the link in the path leads to, and xvfb-run installed first where it is missing.
+    QTest::newRow("typed by name, xvfb-run in the path")
+        << true << true << QStringLiteral("xvfb-run -a hideaway100k");
+    QTest::newRow("typed as a path, no xvfb-run")
+        << false << false
+        << QStringLiteral("sudo apt install xvfb, then xvfb-run -a ") +
+               QStringLiteral(PROGRAM_PATH);
+}
+
 void TestProgram::programStopsWithoutDisplay() {
 #if !defined(Q_OS_LINUX)
     QSKIP("The display check applies to Linux desktops");
 #endif
+    QFETCH(bool, typedByName);
+    QFETCH(bool, xvfbRunInPath);
+    QFETCH(QString, hint);
+
+    QTemporaryDir tools;
+    QVERIFY(tools.isValid());
+    if (xvfbRunInPath) {
+        QFile xvfbRun(tools.filePath(QStringLiteral("xvfb-run")));
+        QVERIFY(xvfbRun.open(QIODevice::WriteOnly));
+        xvfbRun.write("#!/bin/sh\n");
+        xvfbRun.close();
+        QVERIFY(xvfbRun.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+    }
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
         environment.remove(QLatin1String(name));
     }
+    const QString programDir = QFileInfo(QStringLiteral(PROGRAM_PATH)).absolutePath();
+    environment.insert(QStringLiteral("PATH"), programDir + QLatin1Char(':') + tools.path());
     QProcess program;
     program.setProcessEnvironment(environment);
-    program.start(QStringLiteral(PROGRAM_PATH), {});
+    if (typedByName) {
+        // A shell passes the name as typed, as it does at a terminal.
+        program.start(QStringLiteral("/bin/sh"),
+                      {QStringLiteral("-c"), QStringLiteral("exec hideaway100k")});
+    } else {
+        program.start(QStringLiteral(PROGRAM_PATH), {});
+    }
     QVERIFY(program.waitForFinished(60000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 1);
     QCOMPARE(program.readAllStandardOutput(), QByteArray());
-    const QString path = QFileInfo(QStringLiteral(PROGRAM_PATH)).canonicalFilePath();
     QCOMPARE(QString::fromLocal8Bit(program.readAllStandardError()).trimmed(),
              QStringLiteral("hideaway100k: no display found. Run it on a desktop, or under a "
-                            "virtual one: xvfb-run -a ") +
-                 path);
+                            "virtual one: ") +
+                 hint);
 }
 
 QTEST_MAIN(TestProgram)
