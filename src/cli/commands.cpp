@@ -150,7 +150,7 @@ QString uploadFailure(const Invocation& invocation, const QString& path, const T
                    "the slot was emptied over the upload's first link, but the second "
                    "link did not open (library result %1): another program took the "
                    "phone between the two links, or the phone stopped answering. The "
-                   "slot is empty now; upload the file again (%2)")
+                   "slot may be empty now; upload the file again (%2)")
             .arg(QString::number(*journal.failedLink), kGuide);
     }
     if (journal.failedLink) {
@@ -191,7 +191,8 @@ int upload(const Invocation& invocation, GbpLibrary& library, Terminal& terminal
 QString downloadFailure(const Invocation& invocation, int slot, const TerminalView& view,
                         const LinkJournal& journal) {
     if (journal.failedLink) {
-        return linkFailure(invocation, *journal.failedLink);
+        return linkFailure(invocation, *journal.failedLink) +
+               QStringLiteral("; no file was written");
     }
     if (journal.readResult && isFailedRead(*journal.readResult)) {
         return QStringLiteral("slot %1 could not be read (library result %2); no file was written")
