@@ -1,6 +1,13 @@
 #include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
+
+#if defined(Q_OS_UNIX)
+#include <sys/resource.h>
+#endif
 
 #include "display_check.h"
 
@@ -44,6 +51,7 @@ private slots:
     void displayAvailable_data();
     void displayAvailable();
     void programStopsWithoutDisplay();
+    void fileSizeLimitDoesNotKill();
 };
 
 void TestProgram::displayAvailable_data() {
@@ -114,6 +122,32 @@ void TestProgram::programStopsWithoutDisplay() {
              QStringLiteral("hideaway100k: no display found. Run it on a desktop, or under a "
                             "virtual one: xvfb-run -a ") +
                  path);
+}
+
+void TestProgram::fileSizeLimitDoesNotKill() {
+#if !defined(Q_OS_LINUX)
+    QSKIP("File-size limits and their signal are POSIX's");
+#else
+    // Past the limit a write fails with an error the program reports (a download's save), rather
+    // than the signal ending it; here the no-display message is the write that meets the limit.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        environment.remove(QLatin1String(name));
+    }
+    QTemporaryDir folder;
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.setStandardErrorFile(folder.filePath(QStringLiteral("stderr")));
+    program.setChildProcessModifier([] {
+        std::signal(SIGXFSZ, SIG_DFL);
+        const rlimit limit{0, 0};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    program.start(QStringLiteral(PROGRAM_PATH), {});
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 1);
+#endif
 }
 
 QTEST_MAIN(TestProgram)
