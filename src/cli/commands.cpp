@@ -434,6 +434,9 @@ int restore(const Invocation& invocation, GbpLibrary& library, Terminal& termina
                                           : QStringLiteral("; the slot was not touched"));
         }
         if (!reason.isEmpty()) {
+            if (!journal.slotTouched) {
+                pending.prepend(entry.slot);
+            }
             terminal.error(QStringLiteral("restore stopped at slot %1: %2. Slots written and "
                                           "verified: %3. Slots not written: %4.")
                                .arg(QString::number(entry.slot), reason, slotList(written),

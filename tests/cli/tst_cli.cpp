@@ -557,7 +557,10 @@ void CliTest::messagesSayWhatHappened_data() {
         << QStringLiteral(
                "hideaway100k-cli: restore stopped at slot 1: the link to the phone on "
                "COM1 did not open (library result 1); ") +
-               guide + QStringLiteral("; the slot was not touched.");
+               guide +
+               QStringLiteral(
+                   "; the slot was not touched. Slots written and verified: none. "
+                   "Slots not written: 1.\n");
     QTest::addRow("check beyond what a slot holds")
         << QStringList{"check"} << QByteArray("force.GetNVMFileSize.10 = 30000") << 0
         << QStringLiteral(
