@@ -362,6 +362,11 @@ void CliTest::backupKilledAtEveryStepLeavesOneCompleteBackup() {
     QVERIFY(QFile::remove(phoneFile(3)));
     QVERIFY(writeFile(phoneFile(5), randomBytes(20990, 5)));
 
+    const QString reference = file(QStringLiteral("reference"));
+    QCOMPARE(run({QStringLiteral("backup"), reference}).status, 0);
+    const QString fresh = backupState(reference);
+    QVERIFY(fresh != old && !fresh.startsWith(QStringLiteral("refused")));
+
     const QString folder = file(QStringLiteral("backup"));
     const auto startFromPristine = [&] {
         QDir(folder).removeRecursively();
@@ -371,7 +376,8 @@ void CliTest::backupKilledAtEveryStepLeavesOneCompleteBackup() {
         }
     };
     const QDir::Filters everything = QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot;
-    QString fresh;
+    // Killed before each step in turn: the old backup until the new one is complete, then the
+    // new one, and never anything else.
     bool sawNew = false;
     int step = 1;
     for (;; ++step) {
@@ -388,24 +394,17 @@ void CliTest::backupKilledAtEveryStepLeavesOneCompleteBackup() {
         }
         QCOMPARE(killed.status, -1);
         const QString state = backupState(folder);
-        if (state != old) {
-            if (fresh.isEmpty()) {
-                fresh = state;
-            }
-            QCOMPARE(state, fresh);
-            sawNew = true;
-        }
-        QVERIFY2(!sawNew || state == fresh, qPrintable(QStringLiteral("step %1").arg(step)));
+        sawNew = sawNew || state == fresh;
+        QVERIFY2(state == (sawNew ? fresh : old), qPrintable(QStringLiteral("step %1").arg(step)));
 
         // The next backup finishes what the killed one left and removes its staging.
         QCOMPARE(run({QStringLiteral("backup"), folder}).status, 0);
         QCOMPARE(QDir(folder).entryList({QStringLiteral(".backup-*")}, everything), QStringList());
-        QCOMPARE(backupState(folder), backupState(folder));
+        QCOMPARE(backupState(folder), fresh);
     }
     QVERIFY2(step > 10, qPrintable(QString::number(step)));
     QVERIFY(sawNew);
     QCOMPARE(backupState(folder), fresh);
-    QVERIFY(fresh != old && !fresh.startsWith(QStringLiteral("refused")));
 
     // Something in the way of a file of the backup stops it before the folder changes.
     startFromPristine();
