@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <string_view>
 #include <system_error>
 #include <thread>
@@ -74,13 +73,21 @@ std::optional<std::int16_t> Phone::loadSettings() {
     }
     if (type == fs::file_type::regular) {
         std::ifstream in(file, std::ios::binary);
-        std::ostringstream content;
-        content << in.rdbuf();
-        if (!in) {
+        // One byte past the limit is enough to tell a file too large, whatever its size.
+        fileText.resize(kSettingsLimit + 1);
+        in.read(fileText.data(), static_cast<std::streamsize>(fileText.size()));
+        if (in.bad() || (!in && !in.eof())) {
             report("GBP: cannot read " + file.string());
             return result::kSettingsUnreadable;
         }
-        fileText = content.str();
+        fileText.resize(static_cast<std::size_t>(in.gcount()));
+        if (fileText.size() > kSettingsLimit) {
+            report("GBP: " + file.string() + ": larger than settings can be (" +
+                   std::to_string(kSettingsLimit) + " bytes)");
+            m_settings = Settings();
+            m_settingsText.reset();
+            return result::kMalformedSetting;
+        }
         // Windows editors start a UTF-8 text with a byte-order mark.
         constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
         if (fileText.starts_with(kByteOrderMark)) {
@@ -88,6 +95,13 @@ std::optional<std::int16_t> Phone::loadSettings() {
         }
     }
     const std::string environmentLines = environmentText(kSettingsVariable);
+    if (environmentLines.size() > kSettingsLimit) {
+        report(std::string("GBP: ") + kSettingsVariable + ": larger than settings can be (" +
+               std::to_string(kSettingsLimit) + " bytes)");
+        m_settings = Settings();
+        m_settingsText.reset();
+        return result::kMalformedSetting;
+    }
 
     std::string text = fileText;
     text.push_back('\0');

@@ -20,6 +20,9 @@ inline constexpr std::int32_t kNvmCapacity = 21000;
 inline constexpr const char* kPhoneDirVariable = "HIDEAWAY_PHONE_DIR";
 inline constexpr const char* kSettingsVariable = "HIDEAWAY_PHONE_SETTINGS";
 inline constexpr const char* kSettingsFileName = "phone.conf";
+/// The most bytes of settings read from phone.conf, and from the environment: settings are a few
+/// lines, and a larger text is refused before it costs time or memory.
+inline constexpr std::size_t kSettingsLimit = 64 * 1024;
 /// The file in the phone's folder whose lock marks GBP mode open there, as a COM port is held by
 /// one program at a time.
 inline constexpr const char* kLockFileName = "phone.lock";

@@ -86,17 +86,30 @@ std::optional<std::string> applyForce(std::string_view key, std::string_view val
     if (!result) {
         return "the result must be a whole number from -32768 to 32767";
     }
-    ForcedResult forced{static_cast<std::int16_t>(*result), std::nullopt};
-    if (!rest.empty()) {
-        const auto [word, countText] = firstWord(rest);
-        if (word != "next") {
-            return "only 'next <N>' may follow the result";
+    ForcedResult forced{static_cast<std::int16_t>(*result), std::nullopt, 0};
+    // "after <M>" lets M calls pass first; "next <N>" forces N calls only; either order.
+    bool after = false;
+    for (std::string_view words = rest; !words.empty();) {
+        const auto [word, afterWord] = firstWord(words);
+        const auto [countText, more] = firstWord(afterWord);
+        words = more;
+        const bool isNext = word == "next" && !forced.remaining;
+        const bool isAfter = word == "after" && !after;
+        if (!isNext && !isAfter) {
+            return "only 'next <N>' and 'after <M>' may follow the result";
         }
-        const auto count = wholeNumber(countText, 1, std::numeric_limits<std::int32_t>::max());
+        const auto count =
+            wholeNumber(countText, isNext ? 1 : 0, std::numeric_limits<std::int32_t>::max());
         if (!count) {
-            return "'next' needs a whole number of calls, 1 or more";
+            return isNext ? "'next' needs a whole number of calls, 1 or more"
+                          : "'after' needs a whole number of calls, 0 or more";
         }
-        forced.remaining = *count;
+        if (isNext) {
+            forced.remaining = *count;
+        } else {
+            after = true;
+            forced.skipped = *count;
+        }
     }
     settings.forced[forceKey] = forced;
     return std::nullopt;
@@ -148,6 +161,10 @@ std::optional<std::int16_t> Settings::takeForced(Operation operation,
             return std::nullopt;
         }
         ForcedResult& rule = found->second;
+        if (rule.skipped > 0) {
+            --rule.skipped;
+            return std::nullopt;
+        }
         if (rule.remaining) {
             if (*rule.remaining == 0) {
                 return std::nullopt;

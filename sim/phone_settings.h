@@ -26,10 +26,12 @@ struct ForceKey {
     auto operator<=>(const ForceKey&) const = default;
 };
 
-/// A result played instead of the call's own, on every call or on the next `remaining` calls.
+/// A result played instead of the call's own, on every call or on the next `remaining` calls,
+/// once the first `skipped` calls have had their own answer.
 struct ForcedResult {
     std::int16_t result = 0;
     std::optional<std::int64_t> remaining;
+    std::int64_t skipped = 0;
 };
 
 /// What a phone.conf (plus the environment's lines) asks the simulated phone to do.

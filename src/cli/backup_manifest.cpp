@@ -57,6 +57,15 @@ QByteArray manifestJson(const QList<BackupEntry>& entries) {
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
+QByteArray sumsText(const QList<BackupEntry>& entries, const QByteArray& manifest) {
+    QByteArray text;
+    for (const BackupEntry& entry : entries) {
+        text += entry.sha256 + "  " + slotFileName(entry.slot).toLatin1() + '\n';
+    }
+    text += sha256Hex(manifest) + "  " + kManifestName.toLatin1() + '\n';
+    return text;
+}
+
 std::optional<QByteArray> readSmallFile(const QString& path, qint64 limit) {
     if (!QFileInfo(path).isFile()) {
         return std::nullopt;
@@ -115,9 +124,10 @@ CheckedManifest readManifest(const QString& folder) {
         if (bytes < 0) {
             return refused(where + QStringLiteral("no byte count"));
         }
-        if (bytes > kUploadLimit) {
-            return refused(
-                where + QStringLiteral("%1 bytes, more than an upload takes (20990)").arg(bytes));
+        // A slot may hold up to 10 bytes more than an upload takes; restore puts back the others.
+        if (bytes > SlotCapacity) {
+            return refused(where +
+                           QStringLiteral("%1 bytes, more than a slot holds (21000)").arg(bytes));
         }
         const QString sha = object.value(QStringLiteral("sha256")).toString();
         if (!isSha256Hex(sha)) {
@@ -131,7 +141,7 @@ CheckedManifest readManifest(const QString& folder) {
     for (const BackupEntry& entry : entries) {
         const QString name = slotFileName(entry.slot);
         const QString where = QStringLiteral("slot %1: ").arg(entry.slot);
-        const std::optional<QByteArray> data = readSmallFile(dir.filePath(name), kUploadLimit);
+        const std::optional<QByteArray> data = readSmallFile(dir.filePath(name), SlotCapacity);
         if (!data) {
             return refused(where + name + QStringLiteral(" is missing or unreadable"));
         }

@@ -54,6 +54,8 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
     std::optional<QString> port;
     bool help = false;
     bool version = false;
+    bool verbose = false;
+    bool quiet = false;
     bool optionsEnded = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments.at(i);
@@ -69,6 +71,10 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
             invocation.json = true;
         } else if (argument == QLatin1String("--force")) {
             invocation.force = true;
+        } else if (argument == QLatin1String("--verbose") || argument == QLatin1String("-v")) {
+            verbose = true;
+        } else if (argument == QLatin1String("--quiet") || argument == QLatin1String("-q")) {
+            quiet = true;
         } else if (argument == QLatin1String("--port")) {
             if (i + 1 == arguments.size()) {
                 return usageError(QStringLiteral("--port needs a number from 1 to 5"));
@@ -84,6 +90,12 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
         invocation.command = help ? Command::Help : Command::Version;
         return {invocation, {}};
     }
+
+    if (verbose && quiet) {
+        return usageError(QStringLiteral("--verbose and --quiet exclude each other"));
+    }
+    invocation.verbosity =
+        verbose ? Verbosity::Verbose : (quiet ? Verbosity::Quiet : Verbosity::Normal);
 
     if (port) {
         const std::optional<int> number = numberIn(*port, 1, 5);
@@ -141,6 +153,26 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
     return {invocation, {}};
 }
 
+QString unfaithfulArgument(int count, const char* const* arguments) {
+    for (int i = 0; i < count; ++i) {
+        const QByteArray bytes(arguments[i]);
+        if (QString::fromLocal8Bit(bytes).toLocal8Bit() == bytes) {
+            continue;
+        }
+        // Spelt as a shell would take it back: printable ASCII as it is, every other byte as \xHH.
+        QString spelt;
+        for (const char byte : bytes) {
+            const auto value = static_cast<unsigned char>(byte);
+            spelt += value >= 0x20 && value < 0x7F
+                         ? QString(QLatin1Char(byte))
+                         : QStringLiteral("\\x") +
+                               QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
+        }
+        return spelt;
+    }
+    return {};
+}
+
 QString helpText() {
     return QStringLiteral(
         "Usage: hideaway100k-cli [--port N] COMMAND [ARGUMENTS]\n"
@@ -149,10 +181,12 @@ QString helpText() {
         "Commands:\n"
         "  check [--json]       how many bytes each slot holds, and the total\n"
         "  upload SLOT FILE     store FILE (at most 20990 bytes) in SLOT and verify it\n"
-        "  download SLOT FILE   save what SLOT holds as FILE\n"
+        "  download SLOT FILE [--force]\n"
+        "                       save what SLOT holds as FILE\n"
         "  clear SLOT           empty SLOT\n"
         "  backup FOLDER        save every slot that holds bytes as FOLDER/slotN.bin,\n"
-        "                       with FOLDER/manifest.json (slot, bytes, SHA-256)\n"
+        "                       with FOLDER/manifest.json (slot, bytes, SHA-256) and\n"
+        "                       FOLDER/SHA256SUMS (for sha256sum -c)\n"
         "  restore FOLDER       check every file FOLDER/manifest.json lists, then write\n"
         "                       each back to its slot and verify it\n"
         "\n"
@@ -160,10 +194,12 @@ QString helpText() {
         "  --port N    the COM port of the phone, 1 to 5 (default 1)\n"
         "  --json      with check: one JSON object instead of the table\n"
         "  --force     with download: replace FILE when it exists\n"
+        "  --verbose   every step and every field the window would show\n"
+        "  --quiet     nothing on standard error but errors and warnings\n"
         "  --help      show this text\n"
         "  --version   show the version\n"
         "\n"
-        "SLOT is 1 to 5. Each step goes to standard error, results to standard output.\n"
+        "SLOT is 1 to 5. Steps and errors go to standard error, results to standard output.\n"
         "Exit status: 0 all done and verified, 1 an operation failed, 2 a usage error.\n");
 }
 

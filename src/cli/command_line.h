@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "terminal.h"
+
 namespace hideaway::cli {
 
 enum class Command { Help, Version, Check, Upload, Download, Clear, Backup, Restore };
@@ -18,6 +20,7 @@ struct Invocation {
     QString path;
     bool json = false;
     bool force = false;
+    Verbosity verbosity = Verbosity::Normal;
 };
 
 /// A parsed command line, or why it is not one (error is then not empty).
@@ -29,6 +32,11 @@ struct ParsedCommandLine {
 /// Reads the arguments after the program's name. --help and --version win over everything else;
 /// "--" ends the options, for a path that starts with '-'.
 ParsedCommandLine parseCommandLine(const QStringList& arguments);
+
+/// The first of the count arguments that the program would not hand on unchanged (bytes that
+/// are not valid text in the system's encoding), spelt with \xHH for such bytes; empty when every
+/// argument survives. A path taken from such an argument would name another file.
+QString unfaithfulArgument(int count, const char* const* arguments);
 
 /// The text --help prints.
 QString helpText();

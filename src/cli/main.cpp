@@ -1,17 +1,46 @@
 #include <QCoreApplication>
 
+#include <csignal>
+
 #include "command_line.h"
 #include "commands.h"
 #include "module1.h"
 #include "progress_library.h"
 #include "terminal.h"
 
+namespace {
+
+using namespace hideaway::cli;
+
+/// A result that could not be written fails the run, as it does for the core utilities.
+int finish(Terminal& terminal, int status) {
+    const QString failed = terminal.resultError();
+    if (failed.isEmpty()) {
+        return status;
+    }
+    terminal.error(QStringLiteral("write error: ") + failed);
+    return kExitFailed;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+#if defined(SIGXFSZ)
+    // Past a file-size limit a write then fails with an error the save reports, instead of the
+    // signal ending the program without a word.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     // Before the library is looked for: Module1 finds the program's own folder through it.
     const QCoreApplication app(argc, argv);
-    using namespace hideaway::cli;
 
     Terminal terminal;
+    // A name that does not survive the trip into text would name another file.
+    if (const QString name = unfaithfulArgument(argc - 1, argv + 1); !name.isEmpty()) {
+        terminal.error(QStringLiteral("'%1' is not valid text in this system's encoding, so it "
+                                      "cannot be handed on unchanged; rename it")
+                           .arg(name));
+        return kExitUsage;
+    }
     const ParsedCommandLine parsed = parseCommandLine(QCoreApplication::arguments().mid(1));
     if (!parsed.error.isEmpty()) {
         terminal.error(parsed.error);
@@ -21,15 +50,20 @@ int main(int argc, char** argv) {
     switch (parsed.invocation.command) {
         case Command::Help:
             terminal.result(helpText().chopped(1));
-            return kExitDone;
+            return finish(terminal, kExitDone);
         case Command::Version:
             terminal.result(QStringLiteral("hideaway100k-cli " HIDEAWAY_VERSION));
-            return kExitDone;
+            return finish(terminal, kExitDone);
         default:
             break;
     }
 
+    terminal.setVerbosity(parsed.invocation.verbosity);
     hideaway::Module1 module;
-    ProgressLibrary library(module, terminal, Terminal::stderrIsTerminal());
-    return runCommand(parsed.invocation, library, terminal);
+    const auto loadedFrom = [&module] { return module.loadedFrom(); };
+    ProgressLibrary library(
+        module, terminal,
+        Terminal::stderrIsTerminal() && parsed.invocation.verbosity != Verbosity::Quiet,
+        loadedFrom);
+    return finish(terminal, runCommand(parsed.invocation, library, terminal, loadedFrom));
 }

@@ -1,5 +1,7 @@
 #include "progress_library.h"
 
+#include <utility>
+
 #include "slot_table.h"
 #include "terminal.h"
 
@@ -25,7 +27,9 @@ QString nvmName(std::uint8_t fileGroup, std::uint8_t fileNumber) {
 /// Marks one library call as under way for as long as it lasts, also when it throws.
 class ProgressLibrary::Step {
 public:
-    Step(ProgressLibrary& owner, const QString& text) : m_owner(owner) { m_owner.begin(text); }
+    Step(ProgressLibrary& owner, const QString& text, bool shown = true) : m_owner(owner) {
+        m_owner.begin(text, shown);
+    }
     ~Step() { m_owner.end(); }
     Step(const Step&) = delete;
     Step& operator=(const Step&) = delete;
@@ -34,8 +38,9 @@ private:
     ProgressLibrary& m_owner;
 };
 
-ProgressLibrary::ProgressLibrary(GbpLibrary& library, Terminal& terminal, bool showProgress)
-    : m_library(library), m_terminal(terminal) {
+ProgressLibrary::ProgressLibrary(GbpLibrary& library, Terminal& terminal, bool showProgress,
+                                 std::function<QString()> loadedFrom)
+    : m_library(library), m_terminal(terminal), m_loadedFrom(std::move(loadedFrom)) {
     if (showProgress) {
         m_ticker = std::thread([this] { tick(); });
     }
@@ -52,7 +57,12 @@ ProgressLibrary::~ProgressLibrary() {
     }
 }
 
-void ProgressLibrary::begin(const QString& step) {
+void ProgressLibrary::begin(const QString& step, bool shown) {
+    if (shown) {
+        m_terminal.step(step);
+    } else {
+        m_terminal.trace(step);
+    }
     if (!m_ticker.joinable()) {
         return;
     }
@@ -67,18 +77,26 @@ void ProgressLibrary::begin(const QString& step) {
 }
 
 void ProgressLibrary::end() {
-    if (!m_ticker.joinable()) {
-        return;
+    if (m_ticker.joinable()) {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_inCall = false;
+            ++m_generation;
+        }
+        m_changed.notify_all();
+        // The ticker draws only while holding m_mutex and for the step under way, so nothing is
+        // drawn for this step after this.
+        m_terminal.clearProgress();
     }
-    {
-        const std::lock_guard lock(m_mutex);
-        m_inCall = false;
-        ++m_generation;
+    // The library is loaded by the first call that finds it; which file that was matters when
+    // several are installed.
+    if (!m_libraryShown && m_loadedFrom) {
+        const QString file = m_loadedFrom();
+        if (!file.isEmpty()) {
+            m_libraryShown = true;
+            m_terminal.step(QStringLiteral("library: ") + file);
+        }
     }
-    m_changed.notify_all();
-    // The ticker draws only while holding m_mutex and for the step under way, so nothing is
-    // drawn for this step after this.
-    m_terminal.clearProgress();
 }
 
 void ProgressLibrary::tick() {
@@ -109,7 +127,7 @@ std::int16_t ProgressLibrary::InitGBPMode(std::uint8_t port) {
 }
 
 std::int16_t ProgressLibrary::EndGBPMode() {
-    const Step step(*this, QStringLiteral("ending the link"));
+    const Step step(*this, QStringLiteral("ending the link"), false);
     return m_library.EndGBPMode();
 }
 
@@ -126,7 +144,7 @@ std::int16_t ProgressLibrary::WriteNVMFile(std::uint8_t fileGroup, std::uint8_t 
 }
 
 std::int16_t ProgressLibrary::GetNVMFileSize(std::uint8_t fileGroup, std::uint8_t fileNumber) {
-    const Step step(*this, QStringLiteral("measuring ") + nvmName(fileGroup, fileNumber));
+    const Step step(*this, QStringLiteral("measuring ") + nvmName(fileGroup, fileNumber), false);
     return m_library.GetNVMFileSize(fileGroup, fileNumber);
 }
 

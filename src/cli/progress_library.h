@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -15,14 +16,17 @@ namespace hideaway::cli {
 class Terminal;
 
 /// The phone-link library as the command line calls it: every call goes to the real library
-/// unchanged, and a call that blocks for more than a second shows a progress line (the step and
-/// the seconds spent) until it returns. The line is drawn by a thread of its own, since the call
-/// itself holds the calling thread.
+/// unchanged. Each call that opens the link, empties, writes or reads a slot is shown as a step
+/// ("writing 812 bytes to slot 3"), the others in the full trace only; once a call has loaded the
+/// library, its file is shown too. A call that blocks for more than a second shows a progress line
+/// (the step and the seconds spent) until it returns. The line is drawn by a thread of its own,
+/// since the call itself holds the calling thread.
 class ProgressLibrary final : public GbpLibrary {
 public:
     /// With showProgress false (standard error is not a terminal) no thread runs and nothing is
-    /// drawn.
-    ProgressLibrary(GbpLibrary& library, Terminal& terminal, bool showProgress);
+    /// drawn. loadedFrom tells the full path of the library once it is loaded, empty before.
+    ProgressLibrary(GbpLibrary& library, Terminal& terminal, bool showProgress,
+                    std::function<QString()> loadedFrom = {});
     ~ProgressLibrary() override;
 
     ProgressLibrary(const ProgressLibrary&) = delete;
@@ -40,12 +44,14 @@ public:
 private:
     class Step;
 
-    void begin(const QString& step);
+    void begin(const QString& step, bool shown);
     void end();
     void tick();
 
     GbpLibrary& m_library;
     Terminal& m_terminal;
+    std::function<QString()> m_loadedFrom;
+    bool m_libraryShown = false;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     QString m_step;

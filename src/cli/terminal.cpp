@@ -1,6 +1,8 @@
 #include "terminal.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #if defined(_WIN32)
 #include <io.h>
@@ -12,10 +14,13 @@ namespace hideaway::cli {
 
 namespace {
 
-void write(std::FILE* stream, const QString& text) {
+/// Whether every byte reached the stream; errno tells why not.
+bool write(std::FILE* stream, const QString& text) {
     const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
-    std::fflush(stream);
+    errno = 0;
+    const std::size_t written =
+        std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+    return std::fflush(stream) == 0 && written == static_cast<std::size_t>(bytes.size());
 }
 
 void writeStderr(const QString& text) {
@@ -42,10 +47,32 @@ void Terminal::error(const QString& text) {
     line(QStringLiteral("hideaway100k-cli: ") + text);
 }
 
+void Terminal::step(const QString& text) {
+    if (m_verbosity != Verbosity::Quiet) {
+        line(text);
+    }
+}
+
+void Terminal::trace(const QString& text) {
+    if (m_verbosity == Verbosity::Verbose) {
+        line(text);
+    }
+}
+
 void Terminal::result(const QString& text) {
     // Held too, so that a progress line on the same terminal is never cut by a result.
     const std::lock_guard lock(m_mutex);
-    write(stdout, text + QLatin1Char('\n'));
+    // A result that cannot be written (a full disk, a closed pipe) fails the run, as it does for
+    // the core utilities.
+    if (!write(stdout, text + QLatin1Char('\n')) && m_resultError.isEmpty()) {
+        m_resultError = errno != 0 ? QString::fromLocal8Bit(std::strerror(errno))
+                                   : QStringLiteral("standard output failed");
+    }
+}
+
+QString Terminal::resultError() const {
+    const std::lock_guard lock(m_mutex);
+    return m_resultError;
 }
 
 void Terminal::progress(const QString& text) {

@@ -29,6 +29,7 @@ void TerminalView::setLcdStatus(const QString& text) {
 }
 
 void TerminalView::showMessage(const QString& text) {
+    m_messages << text;
     field(QStringLiteral("message"), text);
 }
 
@@ -56,7 +57,7 @@ void TerminalView::field(const QString& name, const QString& text) {
     flat.replace(QLatin1String("\r\n"), QLatin1String(" "));
     flat.replace(QLatin1Char('\n'), QLatin1Char(' '));
     flat.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    m_terminal.line(name + QLatin1String(": ") + flat);
+    m_terminal.trace(name + QLatin1String(": ") + flat);
 }
 
 }  // namespace hideaway::cli

@@ -3,6 +3,7 @@
 #include <array>
 
 #include <QString>
+#include <QStringList>
 
 #include "file_dialog.h"
 #include "slot_table.h"
@@ -12,10 +13,11 @@ namespace hideaway::cli {
 
 class Terminal;
 
-/// The status fields of the window, for a terminal: every write becomes one line on standard
-/// error, named after the field ("status: Ready...", "slot 3: CHECKING..."), and a message box
-/// becomes a "message:" line. The byte counts are kept, since the check reads them back and the
-/// commands report them. The bars are not written out: they repeat the byte counts.
+/// The status fields of the window, for a terminal: with --verbose every write becomes one line on
+/// standard error, named after the field ("status: Ready...", "slot 3: CHECKING..."), and a
+/// message box becomes a "message:" line. The byte counts and the messages are kept, since the
+/// check reads the counts back and the commands report in their own words what the messages tell.
+/// The bars are not written out: they repeat the byte counts.
 class TerminalView final : public SlotView {
 public:
     /// port is the COM port (1 to 5) that the link reads as the selected option button.
@@ -35,6 +37,8 @@ public:
 
     /// What TotalHidden last received.
     const QString& totalHidden() const { return m_total; }
+    /// The messages shown so far, in order.
+    const QStringList& messages() const { return m_messages; }
 
 private:
     void field(const QString& name, const QString& text);
@@ -43,6 +47,7 @@ private:
     int m_port;
     std::array<QString, kSlotCount> m_bytes;
     QString m_total = QStringLiteral("0");
+    QStringList m_messages;
 };
 
 /// The file dialog, answered by the path given on the command line: it is never cancelled, and

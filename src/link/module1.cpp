@@ -2,6 +2,11 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+
+#if !defined(_WIN32)
+#include <dlfcn.h>
+#endif
 
 #include <utility>
 
@@ -38,6 +43,29 @@ void Module1::load(const char* operation) {
                        .arg(kLibraryName, QLatin1String(operation),
                             reasons.isEmpty() ? QStringLiteral("no place to look for it")
                                               : reasons.join(QStringLiteral("; "))));
+}
+
+QString Module1::loadedFrom() {
+    if (!isLoaded()) {
+        return {};
+    }
+    const QString name = m_library.fileName();
+#if !defined(_WIN32)
+    // Found on the system's library path, QLibrary knows only the bare name; the loader knows
+    // the file that holds the library's own code.
+    if (!QFileInfo(name).isAbsolute()) {
+        for (const char* operation : {"InitGBPMode", "EndGBPMode", "ClearNVMFile", "WriteNVMFile",
+                                      "GetNVMFileSize", "ReadNVMFile"}) {
+            Dl_info info{};
+            const QFunctionPointer address = m_library.resolve(operation);
+            if (address != nullptr && dladdr(reinterpret_cast<const void*>(address), &info) != 0 &&
+                info.dli_fname != nullptr) {
+                return QFileInfo(QFile::decodeName(info.dli_fname)).absoluteFilePath();
+            }
+        }
+    }
+#endif
+    return name;
 }
 
 template <typename Fn>

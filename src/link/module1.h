@@ -23,8 +23,8 @@ public:
 
     /// Whether any call has loaded the library yet.
     bool isLoaded() const { return m_library.isLoaded(); }
-    /// The file the library was loaded from, once loaded.
-    QString loadedFrom() const { return isLoaded() ? m_library.fileName() : QString(); }
+    /// The full path of the file the library was loaded from, once loaded; empty before.
+    QString loadedFrom();
 
     std::int16_t InitGBPMode(std::uint8_t port) override;
     std::int16_t EndGBPMode() override;

@@ -14,10 +14,18 @@ bool ClearSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library) {
         return false;
     }
 
-    // The library gives ClearNVMFile's result no meaning, so it is not looked at.
+    // ClearNVMFile's result says nothing reliable either way; the size read back on the same link
+    // is what tells whether the slot is empty.
     library.ClearNVMFile(slot.fileGroup, slot.fileNumber);
+    const std::int16_t size = library.GetNVMFileSize(slot.fileGroup, slot.fileNumber);
     library.EndGBPMode();
 
+    if (size != 0) {
+        // The row keeps naming what the slot still holds.
+        view.setStatus(QStringLiteral("ERROR"));
+        view.setLcdStatus(QStringLiteral("Error!"));
+        return false;
+    }
     view.setStatus(QString::fromLatin1(slot.clearDoneText));
     view.setLcdStatus(QStringLiteral("CLEAR"));
     showSlotCleared(slot, view);

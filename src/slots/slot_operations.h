@@ -12,8 +12,9 @@ struct SlotRow;
 /// the library failed to measure a slot (which the row then shows as empty).
 bool CheckSlots(SlotView& view, GbpLibrary& library);
 
-/// "CLEAR": empties the slot's NVM file and marks its row as cleared. Traps no errors. Returns
-/// whether the link opened; the library's answer to the clear itself has no meaning.
+/// "CLEAR": empties the slot's NVM file, measures it on the same link and, when it is empty,
+/// marks its row as cleared; a slot that still holds bytes leaves the row as it was and shows
+/// "ERROR". Traps no errors. Returns whether the slot was measured empty.
 bool ClearSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library);
 
 /// "UPLOAD": stores a local file of at most kUploadLimit bytes in the slot and verifies it by

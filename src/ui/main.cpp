@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QFileInfo>
 
+#include <csignal>
 #include <cstdio>
 
 #include "display_check.h"
@@ -28,6 +29,11 @@ QString typedCommand(const char* argv0) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#if defined(SIGXFSZ)
+    // Past a file-size limit a download's save then fails with its ordinary error, instead of
+    // the signal ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     if (!hideaway::displayAvailable(argc, argv)) {
         std::fprintf(stderr, "%s\n", qPrintable(hideaway::noDisplayMessage(typedCommand(argv[0]))));
         return 1;

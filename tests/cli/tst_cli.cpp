@@ -1,6 +1,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -9,8 +10,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <functional>
 #include <map>
 #include <memory>
+
+#if !defined(_WIN32)
+#include <sys/resource.h>
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -70,9 +78,22 @@ private slots:
     void failedRestoreNamesTheSlotsWritten();
     void exitStatus_data();
     void exitStatus();
+    void failedClearIsNoClear();
+    void backupKilledAtEveryStepLeavesOneCompleteBackup();
+    void slotTooLargeForAnUploadStaysInTheBackup();
+    void unwritableResultFails_data();
+    void unwritableResultFails();
+    void fileSizeLimitIsAnOrdinaryError();
+    void nameThatCannotBeHandedOnIsRefused();
+    void messagesSayWhatHappened_data();
+    void messagesSayWhatHappened();
+    void verbosity_data();
+    void verbosity();
 
 private:
-    Run run(const QStringList& arguments, const QByteArray& settings = {});
+    Run run(const QStringList& arguments, const QByteArray& settings = {},
+            const std::function<void(QProcess&)>& setUp = {});
+    QString backupState(const QString& folder);
     QString phoneFile(int slot) const {
         return m_phone->filePath(QStringLiteral("nvm-18-%1.bin").arg(8 + slot, 2, 10, QChar('0')));
     }
@@ -88,7 +109,8 @@ void CliTest::init() {
     QVERIFY(m_phone->isValid() && m_files->isValid());
 }
 
-Run CliTest::run(const QStringList& arguments, const QByteArray& settings) {
+Run CliTest::run(const QStringList& arguments, const QByteArray& settings,
+                 const std::function<void(QProcess&)>& setUp) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("HIDEAWAY_PHONE_DIR"), m_phone->path());
     environment.remove(QStringLiteral("HIDEAWAY_PHONE_SETTINGS"));
@@ -97,6 +119,9 @@ Run CliTest::run(const QStringList& arguments, const QByteArray& settings) {
     }
     QProcess process;
     process.setProcessEnvironment(environment);
+    if (setUp) {
+        setUp(process);
+    }
     process.start(QStringLiteral(HIDEAWAY_CLI_PATH), arguments);
     Run result;
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
@@ -128,6 +153,21 @@ void CliTest::backupClearRestoreGivesTheSameSlots() {
         const int slot = value.toObject().value(QStringLiteral("slot")).toInt();
         QCOMPARE(readFile(folder + QStringLiteral("/slot%1.bin").arg(slot)), originals.at(slot));
     }
+#if !defined(_WIN32)
+    // What the user hides is for the owner's eyes only, and checkable without this tool.
+    for (const QString& name : QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot) +
+                                   QStringList{QStringLiteral(".")}) {
+        struct stat info {};
+        QCOMPARE(::stat(QFile::encodeName(folder + QLatin1Char('/') + name).constData(), &info), 0);
+        QVERIFY2((info.st_mode & 077) == 0, qPrintable(name));
+    }
+    QProcess sums;
+    sums.setWorkingDirectory(folder);
+    sums.start(QStringLiteral("sha256sum"), {QStringLiteral("-c"), QStringLiteral("SHA256SUMS")});
+    QVERIFY(sums.waitForFinished());
+    QCOMPARE(sums.exitCode(), 0);
+    QCOMPARE(sums.readAllStandardOutput().count("OK\n"), 4);
+#endif
 
     // A later backup that fails half-way must leave this one whole: slot 1 changes, slot 3's read
     // fails.
@@ -169,7 +209,7 @@ void CliTest::badBackupIsRefusedBeforeTheLink_data() {
     const QByteArray listed = randomBytes(100, 7);
     QByteArray changed = listed;
     changed[50] = static_cast<char>(changed[50] ^ 1);
-    const QByteArray tooLong = randomBytes(20991, 8);
+    const QByteArray tooLong = randomBytes(21001, 8);
 
     QTest::newRow("checksum does not match")
         << manifest(entry(3, listed)) << changed
@@ -186,9 +226,9 @@ void CliTest::badBackupIsRefusedBeforeTheLink_data() {
     QTest::newRow("slot 6") << manifest(entry(6, listed)) << listed
                             << QStringLiteral(
                                    "manifest.json: every entry needs a slot from 1 to 5");
-    QTest::newRow("more than an upload takes")
+    QTest::newRow("more than a slot holds")
         << manifest(entry(3, tooLong)) << tooLong
-        << QStringLiteral("manifest.json: slot 3: 20991 bytes, more than an upload takes (20990)");
+        << QStringLiteral("manifest.json: slot 3: 21001 bytes, more than a slot holds (21000)");
     QTest::newRow("not JSON") << manifest(entry(3, listed)).chopped(1) << listed
                               << QStringLiteral("manifest.json: not well-formed JSON");
 }
@@ -229,9 +269,9 @@ void CliTest::failedRestoreNamesTheSlotsWritten() {
 
     QCOMPARE(restore.status, 1);
     QVERIFY2(restore.err.contains(
-                 "hideaway100k-cli: restore stopped at slot 3 (it was not written and verified); "
-                 "it may now be empty or hold part of its file. Slots written and verified: 1. "
-                 "Slots not written: 5.\n"),
+                 "hideaway100k-cli: restore stopped at slot 3: the slot did not read back as "
+                 "written; the slot may now be empty or hold part of the file. Slots written and "
+                 "verified: 1. Slots not written: 5.\n"),
              qPrintable(restore.err));
     QCOMPARE(readFile(phoneFile(1)), readFile(folder + QStringLiteral("/slot1.bin")));
     QVERIFY(!QFile::exists(phoneFile(5)));
@@ -269,6 +309,331 @@ void CliTest::exitStatus() {
     // Results go to standard output only when everything was done.
     QCOMPARE(result.out.isEmpty(), status != 0);
     QCOMPARE(readFile(existing), QByteArray("keep me"));
+}
+
+void CliTest::failedClearIsNoClear() {
+    QVERIFY(writeFile(phoneFile(1), "hello"));
+
+    const Run failed =
+        run({QStringLiteral("clear"), QStringLiteral("1")}, "force.ClearNVMFile = -3");
+    QCOMPARE(failed.status, 1);
+    QVERIFY2(failed.err.endsWith(QStringLiteral("hideaway100k-cli: slot 1 was not cleared: it "
+                                                "still holds 5 bytes (the library answered the "
+                                                "clear with -3)\n")),
+             qPrintable(failed.err));
+    QCOMPARE(failed.out, QString());
+    QCOMPARE(readFile(phoneFile(1)), QByteArray("hello"));
+
+    // An empty slot is cleared, whatever the library answered.
+    const Run empty =
+        run({QStringLiteral("clear"), QStringLiteral("2")}, "force.ClearNVMFile = -3");
+    QCOMPARE(empty.status, 0);
+    QCOMPARE(empty.out, QStringLiteral("slot 2: cleared\n"));
+}
+
+/// What restore puts on an empty phone from folder: each slot's content, or why it refused.
+QString CliTest::backupState(const QString& folder) {
+    QTemporaryDir phone;
+    const Run restore = run({QStringLiteral("restore"), folder}, {}, [&phone](QProcess& process) {
+        QProcessEnvironment environment = process.processEnvironment();
+        environment.insert(QStringLiteral("HIDEAWAY_PHONE_DIR"), phone.path());
+        process.setProcessEnvironment(environment);
+    });
+    if (restore.status != 0) {
+        return QStringLiteral("refused: ") + restore.err;
+    }
+    QStringList contents;
+    for (int slot = 1; slot <= 5; ++slot) {
+        const QString path =
+            phone.filePath(QStringLiteral("nvm-18-%1.bin").arg(8 + slot, 2, 10, QChar('0')));
+        contents << (QFile::exists(path) ? QString::fromLatin1(sha256(readFile(path))) : "-");
+    }
+    return contents.join(QLatin1Char(' '));
+}
+
+void CliTest::backupKilledAtEveryStepLeavesOneCompleteBackup() {
+    const QString pristine = file(QStringLiteral("pristine"));
+    QVERIFY(writeFile(phoneFile(1), randomBytes(700, 1)));
+    QVERIFY(writeFile(phoneFile(3), randomBytes(900, 3)));
+    QCOMPARE(run({QStringLiteral("backup"), pristine}).status, 0);
+    const QString old = backupState(pristine);
+    // The new backup changes slot 1, drops slot 3 and adds slot 5.
+    QVERIFY(writeFile(phoneFile(1), randomBytes(800, 11)));
+    QVERIFY(QFile::remove(phoneFile(3)));
+    QVERIFY(writeFile(phoneFile(5), randomBytes(20990, 5)));
+
+    const QString reference = file(QStringLiteral("reference"));
+    QCOMPARE(run({QStringLiteral("backup"), reference}).status, 0);
+    const QString fresh = backupState(reference);
+    QVERIFY(fresh != old && !fresh.startsWith(QStringLiteral("refused")));
+
+    const QString folder = file(QStringLiteral("backup"));
+    const auto startFromPristine = [&] {
+        QDir(folder).removeRecursively();
+        QDir().mkpath(folder);
+        for (const QString& name : QDir(pristine).entryList(QDir::Files)) {
+            QFile::copy(pristine + QLatin1Char('/') + name, folder + QLatin1Char('/') + name);
+        }
+    };
+    const QDir::Filters everything = QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot;
+    // Killed before each step in turn: the old backup until the new one is complete, then the
+    // new one, and never anything else.
+    bool sawNew = false;
+    int step = 1;
+    for (;; ++step) {
+        QVERIFY(step < 100);
+        startFromPristine();
+        const Run killed = run({QStringLiteral("backup"), folder}, {}, [step](QProcess& process) {
+            QProcessEnvironment environment = process.processEnvironment();
+            environment.insert(QStringLiteral("HIDEAWAY_TEST_BACKUP_KILL_AT"),
+                               QString::number(step));
+            process.setProcessEnvironment(environment);
+        });
+        if (killed.status == 0) {
+            break;  // the backup has fewer steps than this
+        }
+        QCOMPARE(killed.status, -1);
+        const QString state = backupState(folder);
+        sawNew = sawNew || state == fresh;
+        QVERIFY2(state == (sawNew ? fresh : old), qPrintable(QStringLiteral("step %1").arg(step)));
+
+        // The next backup finishes what the killed one left and removes its staging.
+        QCOMPARE(run({QStringLiteral("backup"), folder}).status, 0);
+        QCOMPARE(QDir(folder).entryList({QStringLiteral(".backup-*")}, everything), QStringList());
+        QCOMPARE(backupState(folder), fresh);
+    }
+    QVERIFY2(step > 10, qPrintable(QString::number(step)));
+    QVERIFY(sawNew);
+    QCOMPARE(backupState(folder), fresh);
+
+    // Something in the way of a file of the backup stops it before the folder changes.
+    startFromPristine();
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("/slot5.bin")));
+    QCOMPARE(run({QStringLiteral("backup"), folder}).status, 1);
+    QCOMPARE(backupState(folder), old);
+}
+
+void CliTest::slotTooLargeForAnUploadStaysInTheBackup() {
+    const QByteArray large = randomBytes(20995, 2);
+    const QByteArray small = randomBytes(100, 4);
+    QVERIFY(writeFile(phoneFile(2), large));
+    QVERIFY(writeFile(phoneFile(4), small));
+    const QString folder = file(QStringLiteral("backup"));
+    const Run backup = run({QStringLiteral("backup"), folder});
+    QCOMPARE(backup.status, 0);
+    QVERIFY2(backup.err.contains(QStringLiteral("warning: slot 2 holds 20995 bytes")),
+             qPrintable(backup.err));
+    QVERIFY(QFile::remove(phoneFile(2)) && QFile::remove(phoneFile(4)));
+
+    const Run restore = run({QStringLiteral("restore"), folder});
+
+    QCOMPARE(restore.status, 1);
+    QCOMPARE(readFile(phoneFile(4)), small);
+    QVERIFY(!QFile::exists(phoneFile(2)));
+    QVERIFY2(
+        restore.err.contains(
+            QStringLiteral(
+                "hideaway100k-cli: slot 2 holds 20995 bytes, more than an upload takes (20990), "
+                "and was not restored; its bytes stay in %1/slot2.bin\n")
+                .arg(folder)),
+        qPrintable(restore.err));
+    QCOMPARE(readFile(folder + QStringLiteral("/slot2.bin")), large);
+}
+
+void CliTest::unwritableResultFails_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addRow("check --json") << QStringList{"check", "--json"};
+    QTest::addRow("backup") << QStringList{"backup", "FOLDER"};
+    QTest::addRow("--help") << QStringList{"--help"};
+}
+
+void CliTest::unwritableResultFails() {
+#if defined(_WIN32)
+    QSKIP("POSIX only: /dev/full, file-size limits and raw byte names");
+#else
+    QFETCH(QStringList, arguments);
+    QVERIFY(writeFile(phoneFile(1), "hello"));
+    arguments.replaceInStrings(QStringLiteral("FOLDER"), file(QStringLiteral("backup")));
+
+    const Run result = run(arguments, {}, [](QProcess& process) {
+        process.setStandardOutputFile(QStringLiteral("/dev/full"));
+    });
+
+    QCOMPARE(result.status, 1);
+    QVERIFY2(result.err.endsWith(
+                 QStringLiteral("hideaway100k-cli: write error: No space left on device\n")),
+             qPrintable(result.err));
+#endif
+}
+
+void CliTest::fileSizeLimitIsAnOrdinaryError() {
+#if defined(_WIN32)
+    QSKIP("POSIX only: /dev/full, file-size limits and raw byte names");
+#else
+    QVERIFY(writeFile(phoneFile(2), randomBytes(20000, 2)));
+    const auto limited = [](QProcess& process) {
+        process.setChildProcessModifier([] {
+            std::signal(SIGXFSZ, SIG_DFL);
+            const rlimit limit{8192, 8192};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    };
+    const QString target = file(QStringLiteral("t.bin"));
+    const Run download = run({"download", "2", target, "--force"}, {}, limited);
+    QCOMPARE(download.status, 1);
+    QVERIFY2(download.err.contains(QStringLiteral("File too large")), qPrintable(download.err));
+    QVERIFY(!QFile::exists(target));
+
+    const QString folder = file(QStringLiteral("backup"));
+    QCOMPARE(run({QStringLiteral("backup"), folder}, {}, limited).status, 1);
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
+#endif
+}
+
+void CliTest::nameThatCannotBeHandedOnIsRefused() {
+#if defined(_WIN32)
+    QSKIP("POSIX only: /dev/full, file-size limits and raw byte names");
+#else
+    QVERIFY(writeFile(phoneFile(2), "secret"));
+    // What the raw names would turn into, were they taken as text.
+    const QString mangledUpload = file(QString::fromUtf8("s-\xEF\xBF\xBD.bin"));
+    QVERIFY(writeFile(mangledUpload, "not this one"));
+    // The shell hands on the raw bytes that QProcess cannot.
+    const auto runInFiles = [this](const QString& script) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HIDEAWAY_PHONE_DIR"), m_phone->path());
+        process.setProcessEnvironment(environment);
+        process.setWorkingDirectory(m_files->path());
+        process.start(QStringLiteral("/bin/sh"),
+                      {QStringLiteral("-c"), script, QStringLiteral(HIDEAWAY_CLI_PATH)});
+        process.waitForFinished();
+        return std::pair{process.exitCode(), QString::fromUtf8(process.readAllStandardError())};
+    };
+    const auto [downloadStatus, downloadError] = runInFiles(
+        QStringLiteral(R"sh(exec "$0" download 2 "$(printf 'n-\377\376.bin')" --force)sh"));
+    QCOMPARE(downloadStatus, 2);
+    QVERIFY2(downloadError.contains(QStringLiteral("'n-\\xFF\\xFE.bin' is not valid text")),
+             qPrintable(downloadError));
+    const auto [uploadStatus, uploadError] = runInFiles(QStringLiteral(
+        R"sh(name=$(printf 's-\377.bin'); printf x > "$name"; "$0" upload 1 "$name"; s=$?; rm -f "$name"; exit $s)sh"));
+    QCOMPARE(uploadStatus, 2);
+    QVERIFY2(uploadError.contains(QStringLiteral("'s-\\xFF.bin' is not valid text")),
+             qPrintable(uploadError));
+    QVERIFY(!QFile::exists(phoneFile(1)));
+    // Nothing was written or read in place of either name.
+    QVERIFY(!QFile::exists(file(QString::fromUtf8("n-\xEF\xBF\xBD\xEF\xBF\xBD.bin"))));
+#endif
+}
+
+void CliTest::messagesSayWhatHappened_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("expected");
+
+    const QString guide = QStringLiteral("see \"When something goes wrong\" in the user's guide");
+    QTest::addRow("upload of a missing file")
+        << QStringList{"upload", "2", "/nonexistent/file"} << QByteArray() << 1
+        << QStringLiteral(
+               "hideaway100k-cli: upload to slot 2 failed: File not found: "
+               "/nonexistent/file; the slot was not touched\n");
+    QTest::addRow("settings not valid")
+        << QStringList{"check"} << QByteArray("force.InitGBPMode = 99") << 1
+        << QStringLiteral(
+               "hideaway100k-cli: the link to the phone on COM1 did not open (library "
+               "result 99); ") +
+               guide + QLatin1Char('\n');
+    QTest::addRow("phone taken between the upload's links")
+        << QStringList{"upload", "3", "FILE"} << QByteArray("force.InitGBPMode = 4 after 1") << 1
+        << QStringLiteral(
+               "hideaway100k-cli: upload to slot 3 failed: the slot was emptied over "
+               "the upload's first link, but the second link did not open (library "
+               "result 4): another program took the phone between the two links");
+    QTest::addRow("restore without a phone")
+        << QStringList{"restore", "BACKUP"} << QByteArray("port = 2") << 1
+        << QStringLiteral(
+               "hideaway100k-cli: restore stopped at slot 1: the link to the phone on "
+               "COM1 did not open (library result 1); ") +
+               guide +
+               QStringLiteral(
+                   "; the slot was not touched. Slots written and verified: none. "
+                   "Slots not written: 1.\n");
+    QTest::addRow("check beyond what a slot holds")
+        << QStringList{"check"} << QByteArray("force.GetNVMFileSize.10 = 30000") << 0
+        << QStringLiteral(
+               "hideaway100k-cli: warning: slot 2 reports 30000 bytes, more than a "
+               "slot holds (21000)");
+    QTest::addRow("backup of one slot") << QStringList{"backup", "FOLDER"} << QByteArray() << 0
+                                        << QStringLiteral("backup of 1 slot (5 bytes) in ");
+}
+
+void CliTest::messagesSayWhatHappened() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, settings);
+    QFETCH(int, status);
+    QFETCH(QString, expected);
+    QVERIFY(writeFile(phoneFile(1), "hello"));
+    QVERIFY(writeFile(file(QStringLiteral("up.bin")), "new content"));
+    const QString backup = file(QStringLiteral("ready"));
+    QVERIFY(QDir().mkpath(backup));
+    QVERIFY(writeFile(backup + QStringLiteral("/slot1.bin"), "hello"));
+    QVERIFY(writeFile(backup + QStringLiteral("/manifest.json"), manifest(entry(1, "hello"))));
+    QVERIFY(writeFile(phoneFile(1), "other"));
+    arguments.replaceInStrings(QStringLiteral("FILE"), file(QStringLiteral("up.bin")));
+    arguments.replaceInStrings(QStringLiteral("BACKUP"), backup);
+    arguments.replaceInStrings(QStringLiteral("FOLDER"), file(QStringLiteral("new")));
+
+    const Run result = run(arguments, settings);
+
+    QCOMPARE(result.status, status);
+    QVERIFY2((result.err + result.out).contains(expected), qPrintable(result.err + result.out));
+    // Nothing the window would say in its own words.
+    QVERIFY2(!result.err.contains(QStringLiteral("dialog")), qPrintable(result.err));
+    QVERIFY2(!result.err.contains(QStringLiteral("may now be empty")), qPrintable(result.err));
+    QCOMPARE(readFile(phoneFile(1)), QByteArray("other"));
+}
+
+void CliTest::verbosity_data() {
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<bool>("steps");
+    QTest::addColumn<bool>("fields");
+    QTest::addRow("default: steps") << QString() << true << false;
+    QTest::addRow("--quiet: nothing") << QStringLiteral("--quiet") << false << false;
+    QTest::addRow("--verbose: every field") << QStringLiteral("--verbose") << true << true;
+}
+
+void CliTest::verbosity() {
+    QFETCH(QString, option);
+    QFETCH(bool, steps);
+    QFETCH(bool, fields);
+    // The library the program loads is the one the build put beside it.
+    const QString library =
+        QFileInfo(QStringLiteral(HIDEAWAY_CLI_PATH)).dir().filePath(QStringLiteral("libGBP.so"));
+    QVERIFY(QFileInfo(library).isFile());
+
+    QStringList arguments{QStringLiteral("check")};
+    if (!option.isEmpty()) {
+        arguments << option;
+    }
+    const Run result = run(arguments);
+
+    QCOMPARE(result.status, 0);
+    QCOMPARE(result.err.contains(QStringLiteral("\nlibrary: ") + library + QLatin1Char('\n')),
+             steps);
+    QCOMPARE(result.err.contains(QStringLiteral("opening the link on COM1\n")), steps);
+    QCOMPARE(result.err.contains(QStringLiteral("status: CHECKING\n")), fields);
+    QCOMPARE(result.err.contains(QStringLiteral("title: ")), fields);
+    QCOMPARE(result.err.isEmpty(), !steps);
+    QVERIFY(result.out.startsWith(QStringLiteral("slot  NVM file  bytes\n")));
+
+    const Run json = run(arguments << QStringLiteral("--json"));
+    QCOMPARE(QJsonDocument::fromJson(json.out.toUtf8())
+                 .object()
+                 .value(QStringLiteral("library"))
+                 .toString(),
+             library);
 }
 
 QTEST_GUILESS_MAIN(CliTest)

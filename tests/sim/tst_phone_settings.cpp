@@ -50,7 +50,8 @@ void PhoneSettingsTest::everySettingApplied() {
         "write.corrupt = 0\n"
         "baud = 9600\n"
         "force.ReadNVMFile.13 = -32768 next 2\n"
-        "force.InitGBPMode = 32767\n",
+        "force.InitGBPMode = 32767\n"
+        "force.EndGBPMode = 7 after 1 next 1\n",
         '\n', "phone.conf", settings);
     QCOMPARE(malformed, std::nullopt);
     QCOMPARE(settings.port, 3);
@@ -62,6 +63,10 @@ void PhoneSettingsTest::everySettingApplied() {
     QCOMPARE(settings.takeForced(Operation::ReadNVMFile, 13), std::optional<std::int16_t>(-32768));
     QCOMPARE(settings.takeForced(Operation::ReadNVMFile, 13), std::optional<std::int16_t>(-32768));
     QCOMPARE(settings.takeForced(Operation::ReadNVMFile, 13), std::nullopt);
+    // The first call passes, the second is forced, then the phone answers again.
+    QCOMPARE(settings.takeForced(Operation::EndGBPMode), std::nullopt);
+    QCOMPARE(settings.takeForced(Operation::EndGBPMode), std::optional<std::int16_t>(7));
+    QCOMPARE(settings.takeForced(Operation::EndGBPMode), std::nullopt);
 }
 
 void PhoneSettingsTest::malformedLineNamed_data() {
@@ -108,7 +113,8 @@ void PhoneSettingsTest::malformedLineNamed_data() {
            "-32768 to 32767";
     QTest::addRow("word other than next")
         << QByteArray("force.ReadNVMFile = 1 then 2") << nl
-        << "phone.conf line 1: force.ReadNVMFile = 1 then 2: only 'next <N>' may follow the result";
+        << "phone.conf line 1: force.ReadNVMFile = 1 then 2: only 'next <N>' and 'after <M>' may "
+           "follow the result";
     QTest::addRow("next 0") << QByteArray("force.ReadNVMFile = 1 next 0") << nl
                             << "phone.conf line 1: force.ReadNVMFile = 1 next 0: 'next' needs a "
                                "whole number of calls, 1 or more";

@@ -749,6 +749,11 @@ void SimulatedPhoneTest::malformedSetting_data() {
     QTest::addRow("phone.conf: unknown key") << QByteArray("# phone\nspeed = 3\n") << QByteArray();
     QTest::addRow("environment: next without count")
         << QByteArray("port = 1") << QByteArray("baud = 0;force.ReadNVMFile = -1 next");
+    // Settings are a few lines; a huge text must not cost a check seconds and gigabytes.
+    QTest::addRow("phone.conf over 64 KiB")
+        << QByteArray("port = 1\n#") + QByteArray(64 * 1024, 'x') << QByteArray();
+    QTest::addRow("environment over 64 KiB")
+        << QByteArray("port = 1") << QByteArray("baud = 0;#") + QByteArray(64 * 1024, 'x');
 }
 
 void SimulatedPhoneTest::malformedSetting() {

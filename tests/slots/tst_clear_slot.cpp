@@ -61,11 +61,12 @@ private slots:
         library.nvm[8 + slot] = QByteArray(300, 'x');
         library.otherResult = static_cast<std::int16_t>(clearResult);
 
-        ClearSlot(slotRow(slot), view, library);
+        QVERIFY(ClearSlot(slotRow(slot), view, library));
 
         QStringList expected{QStringLiteral("Status=CLEARING SLOT%1...").arg(slot),
                              QStringLiteral("LCD=Clearing...")};
         expected << openedLinkSteps() << QStringLiteral("ClearNVMFile(18,%1)").arg(8 + slot)
+                 << QStringLiteral("GetNVMFileSize(18,%1)").arg(8 + slot)
                  << QStringLiteral("EndGBPMode()") << QStringLiteral("Status=S%1 CLEAR").arg(slot)
                  << QStringLiteral("LCD=CLEAR") << QStringLiteral("Bar%1=0").arg(slot)
                  << QStringLiteral("Name%1=<SLOT%1 CLEAR>").arg(slot)
@@ -83,6 +84,39 @@ private slots:
         QCOMPARE(view.total, before.total);
         QVERIFY(library.nvm[8 + slot].isEmpty());
         QVERIFY(!library.gbpModeOpen);
+    }
+
+    // Whatever ClearNVMFile answered, a slot that does not measure 0 afterwards was not cleared.
+    void failedClearLeavesTheRow_data() {
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<int>("sizeAfter");
+        for (int n = 1; n <= 5; ++n) {
+            QTest::addRow("slot %d still holds 300 bytes", n) << n << 300;
+            QTest::addRow("slot %d cannot be measured", n) << n << -3;
+        }
+    }
+    void failedClearLeavesTheRow() {
+        QFETCH(int, slot);
+        QFETCH(int, sizeAfter);
+        EventLog log;
+        RecordingView view(log);
+        fillRows(view);
+        const RecordingView before = view;
+        ScriptedLibrary library(log);
+        library.sizeResults[8 + slot] = {static_cast<std::int16_t>(sizeAfter)};
+
+        QVERIFY(!ClearSlot(slotRow(slot), view, library));
+
+        QStringList expected{QStringLiteral("Status=CLEARING SLOT%1...").arg(slot),
+                             QStringLiteral("LCD=Clearing...")};
+        expected << openedLinkSteps() << QStringLiteral("ClearNVMFile(18,%1)").arg(8 + slot)
+                 << QStringLiteral("GetNVMFileSize(18,%1)").arg(8 + slot)
+                 << QStringLiteral("EndGBPMode()") << QStringLiteral("Status=ERROR")
+                 << QStringLiteral("LCD=Error!");
+        QCOMPARE(log.entries, expected);
+        QCOMPARE(view.names, before.names);
+        QCOMPARE(view.bytes, before.bytes);
+        QCOMPARE(view.bars, before.bars);
     }
 
     void failedLinkLeavesTheRow_data() { addSlotRows(); }

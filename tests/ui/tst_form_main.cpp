@@ -586,6 +586,7 @@ void TestFormMain::clearButtons() {
 
     QCOMPARE(b.library.calls(), QStringList({QStringLiteral("InitGBPMode(1)"),
                                              QStringLiteral("ClearNVMFile(18,%1)").arg(8 + slot),
+                                             QStringLiteral("GetNVMFileSize(18,%1)").arg(8 + slot),
                                              QStringLiteral("EndGBPMode()")}));
     QCOMPARE(b.text(numbered("TextSlot", slot)), QStringLiteral("<SLOT%1 CLEAR>").arg(slot));
     QCOMPARE(b.text(QStringLiteral("Status")), QStringLiteral("S%1 CLEAR").arg(slot));

@@ -4,6 +4,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+
+#if defined(Q_OS_UNIX)
+#include <sys/resource.h>
+#endif
+
 #include "display_check.h"
 
 using namespace hideaway;
@@ -47,6 +53,7 @@ private slots:
     void displayAvailable();
     void programStopsWithoutDisplay_data();
     void programStopsWithoutDisplay();
+    void fileSizeLimitDoesNotKill();
 };
 
 void TestProgram::displayAvailable_data() {
@@ -152,6 +159,32 @@ void TestProgram::programStopsWithoutDisplay() {
              QStringLiteral("hideaway100k: no display found. Run it on a desktop, or under a "
                             "virtual one: ") +
                  hint);
+}
+
+void TestProgram::fileSizeLimitDoesNotKill() {
+#if !defined(Q_OS_LINUX)
+    QSKIP("File-size limits and their signal are POSIX's");
+#else
+    // Past the limit a write fails with an error the program reports (a download's save), rather
+    // than the signal ending it; here the no-display message is the write that meets the limit.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        environment.remove(QLatin1String(name));
+    }
+    QTemporaryDir folder;
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.setStandardErrorFile(folder.filePath(QStringLiteral("stderr")));
+    program.setChildProcessModifier([] {
+        std::signal(SIGXFSZ, SIG_DFL);
+        const rlimit limit{0, 0};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    program.start(QStringLiteral(PROGRAM_PATH), {});
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 1);
+#endif
 }
 
 QTEST_MAIN(TestProgram)

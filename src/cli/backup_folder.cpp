@@ -1,0 +1,171 @@
+#include "backup_folder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QSet>
+#include <QTemporaryFile>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+
+#include "backup_manifest.h"
+#include "slot_table.h"
+
+namespace hideaway::cli {
+
+namespace {
+
+/// The manifest and the sums are a few hundred bytes; a slot file at most SlotCapacity.
+constexpr qint64 kFileLimit = 64 * 1024;
+
+/// Every file a backup may hold in its folder, manifest last.
+QStringList backupFileNames() {
+    QStringList names;
+    for (const SlotRow& slot : kSlotTable) {
+        names << slotFileName(slot.number);
+    }
+    names << kSumsName << kManifestName;
+    return names;
+}
+
+bool removeIfPresent(const QString& path) {
+    const QFileInfo info(path);
+    return (!info.exists() && !info.isSymLink()) || QFile::remove(path);
+}
+
+/// Puts the file at from in place of the one at to, replacing it in one step.
+bool replaceFile(const QString& from, const QString& to) {
+    std::error_code error;
+    std::filesystem::rename(std::filesystem::path(from.toStdU16String()),
+                            std::filesystem::path(to.toStdU16String()), error);
+    return !error;
+}
+
+/// Replaces the file at to by a copy of the one at from in one step: the copy is written in full
+/// under a staging name first. It is created readable by its owner only.
+bool placeCopy(const QString& from, const QString& to) {
+    const std::optional<QByteArray> data = readSmallFile(from, kFileLimit);
+    if (!data || data->size() > kFileLimit) {
+        return false;
+    }
+    QTemporaryFile copy(QFileInfo(to).dir().filePath(kStagingPrefix + QStringLiteral("XXXXXX")));
+    if (!copy.open() || copy.write(*data) != data->size() || !copy.flush()) {
+        return false;
+    }
+    copy.close();
+    if (!replaceFile(copy.fileName(), to)) {
+        return false;
+    }
+    copy.setAutoRemove(false);
+    return true;
+}
+
+/// Copies the complete backup at kCompleteName over the files of folder, then removes it.
+QString placeComplete(const QString& folder, BackupSteps& steps) {
+    const QDir dir(folder);
+    const QString complete = dir.filePath(kCompleteName);
+    const CheckedManifest manifest = readManifest(complete);
+    if (!manifest.error.isEmpty()) {
+        return QStringLiteral("%1 is not a complete backup (%2); remove it")
+            .arg(complete, manifest.error);
+    }
+    QSet<QString> held{kSumsName, kManifestName};
+    for (const BackupEntry& entry : manifest.entries) {
+        held.insert(slotFileName(entry.slot));
+    }
+    // The previous manifest goes first, so the folder's own files never pass for a backup while
+    // they are half old, half new; restore takes the complete one meanwhile.
+    for (const QString& name : {kManifestName, kSumsName}) {
+        steps.next();
+        if (!removeIfPresent(dir.filePath(name))) {
+            return QStringLiteral("cannot replace %1").arg(dir.filePath(name));
+        }
+    }
+    for (const QString& name : backupFileNames()) {
+        steps.next();
+        const QString target = dir.filePath(name);
+        // A file left by an earlier backup of a slot that is empty now would only mislead.
+        if (held.contains(name) ? !placeCopy(QDir(complete).filePath(name), target)
+                                : !removeIfPresent(target)) {
+            return QStringLiteral("cannot put %1 in place").arg(target);
+        }
+    }
+    // Renamed away first, so that a folder named kCompleteName is always whole.
+    steps.next();
+    const QString retired =
+        dir.filePath(kStagingPrefix + QString::number(QRandomGenerator::global()->generate(), 16));
+    if (!QDir().rename(complete, retired)) {
+        return QStringLiteral("cannot remove %1").arg(complete);
+    }
+    steps.next();
+    QDir(retired).removeRecursively();
+    return {};
+}
+
+}  // namespace
+
+QString completeBackupIn(const QString& folder) {
+    const QString complete = QDir(folder).filePath(kCompleteName);
+    return QFileInfo(complete).isDir() ? complete : folder;
+}
+
+BackupSteps::BackupSteps()
+    : m_killAt(qEnvironmentVariableIntValue("HIDEAWAY_TEST_BACKUP_KILL_AT")) {}
+
+void BackupSteps::next() {
+    if (++m_count != m_killAt) {
+        return;
+    }
+#if defined(SIGKILL)
+    std::raise(SIGKILL);
+#endif
+    std::_Exit(137);
+}
+
+QString tidyBackupFolder(const QString& folder, BackupSteps& steps) {
+    const QDir dir(folder);
+    if (QFileInfo(dir.filePath(kCompleteName)).isDir()) {
+        const QString failed = placeComplete(folder, steps);
+        if (!failed.isEmpty()) {
+            return failed;
+        }
+    }
+    const QStringList leftovers =
+        dir.entryList({kStagingPrefix + QLatin1Char('*')},
+                      QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& name : leftovers) {
+        steps.next();
+        const QString path = dir.filePath(name);
+        const QFileInfo info(path);
+        const bool removed = info.isDir() && !info.isSymLink() ? QDir(path).removeRecursively()
+                                                               : QFile::remove(path);
+        if (!removed) {
+            return QStringLiteral("cannot remove %1, left by an earlier backup").arg(path);
+        }
+    }
+    return {};
+}
+
+QString inTheWay(const QString& folder) {
+    for (const QString& name : backupFileNames()) {
+        const QFileInfo info(QDir(folder).filePath(name));
+        if ((info.exists() || info.isSymLink()) && !info.isFile() && !info.isSymLink()) {
+            return info.filePath();
+        }
+    }
+    return {};
+}
+
+QString putInPlace(const QString& folder, const QString& staging, BackupSteps& steps) {
+    steps.next();
+    if (!QDir().rename(staging, QDir(folder).filePath(kCompleteName))) {
+        return QStringLiteral("cannot rename %1 to %2").arg(staging, kCompleteName);
+    }
+    return placeComplete(folder, steps);
+}
+
+}  // namespace hideaway::cli
