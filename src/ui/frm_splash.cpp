@@ -61,7 +61,7 @@ FrmSplash::FrmSplash(QScreen* screen)
     auto* logo = new QLabel(m_frame);
     logo->setObjectName(QStringLiteral("imgLogo"));
     logo->setAccessibleName(QStringLiteral("Logo: a padlock"));
-    logo->setPixmap(QPixmap(kLogoPicture));
+    logo->setPixmap(QPixmap::fromImage(loadPicture(kLogoPicture)));
     logo->setScaledContents(true);
     logo->setGeometry(twipsRect(360, 795, 2295, 1785));
 
