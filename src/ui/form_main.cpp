@@ -148,7 +148,6 @@ FormMain::FormMain(GbpLibrary& library, QWidget* parent)
       m_background(QPixmap::fromImage(loadPicture(kBackgroundPicture))),
       m_presenter([this](const QString& text) { showAppMessage(this, text); }),
       m_quit([] { QCoreApplication::exit(0); }) {
-    installFontSubstitutes();
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(kStartCaption);
     // From a pixmap, not a file name: a file name has Qt look through its icon-engine plugins.
