@@ -155,10 +155,16 @@ FormMain::FormMain(GbpLibrary& library, QWidget* parent)
     setFont(sansSerifFont());
     setFixedSize(kFormMainSize);
 
+    // A new text box lays out its text in the application's font before it takes the window's,
+    // which would load the desktop's default face at start only to drop it. The dialogs keep
+    // the desktop's face: the window's is the default only while the controls are built.
+    const QFont desktopFont = QApplication::font();
+    QApplication::setFont(font());
     for (std::size_t i = 0; i < kSlotTable.size(); ++i) {
         buildSlotRow(kSlotTable[i], kRowLayout[i]);
     }
     buildStatusArea();
+    QApplication::setFont(desktopFont);
     arrangeTabOrder();
     m_com[0]->setFocus();
 }
