@@ -14,6 +14,7 @@
 #include "artwork.h"
 #include "design_fonts.h"
 #include "form_layout.h"
+#include "window_hints.h"
 
 namespace hideaway {
 
@@ -93,6 +94,7 @@ FrmSplash::FrmSplash(QScreen* screen)
         placed.moveCenter(target->availableGeometry().center());
         move(placed.topLeft());
     }
+    keepOutOfWindowLists(this);
 }
 
 QLabel* FrmSplash::addLabel(const char* name, const QString& text, const QRect& box,
