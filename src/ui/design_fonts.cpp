@@ -15,7 +15,14 @@ const QString kImpact = QStringLiteral("Impact");
 /// when none is, for Qt's own fallback. Asking for a missing face costs a search through every
 /// installed font before Qt tries the next name.
 QString installedFace(const QString& design, std::initializer_list<const char*> standIns) {
-    static const QStringList installed = QFontDatabase::families();
+    // A family that more than one foundry supplies is listed as "Family [Foundry]".
+    static const QStringList installed = [] {
+        QStringList families = QFontDatabase::families();
+        for (QString& family : families) {
+            family = family.section(QStringLiteral(" ["), 0, 0);
+        }
+        return families;
+    }();
     if (installed.contains(design, Qt::CaseInsensitive)) {
         return design;
     }
