@@ -29,7 +29,10 @@ inline bool paintsColour(QWidget* widget, const QColor& colour) {
 /// Whether the font asks for the design's face where it is installed, and otherwise straight for
 /// a face that is installed and shown, so Qt never looks for a missing face first.
 inline bool asksForInstalledFace(const QFont& font, const QString& design) {
-    const QStringList installed = QFontDatabase::families();
+    QStringList installed = QFontDatabase::families();
+    for (QString& family : installed) {
+        family = family.section(QStringLiteral(" ["), 0, 0);  // "Family [Foundry]"
+    }
     if (installed.contains(design)) {
         return font.family() == design;
     }
