@@ -2,8 +2,14 @@
 // behind the LCD status, the about window's logo and the program icon. Everything is painted
 // here from shapes, so the repository holds no binary art.
 //
+// The pictures are stored as BMP files laid out the way a QImage holds its pixels in memory, so
+// the program shows them straight from its resources, with nothing to decode and no image plugin
+// to load. The window was designed with JPEG pictures: they still go through JPEG once, here, so
+// they keep the very pixels the window has always shown.
+//
 // Usage: hideaway_artwork <output folder>
 
+#include <QBuffer>
 #include <QColor>
 #include <QDir>
 #include <QFile>
@@ -265,14 +271,15 @@ QImage drawLogo() {
     return image;
 }
 
-// Writes a 32 x 32, 24-bit ICO by hand: one bottom-up BGR bitmap and an all-opaque mask.
-bool writeIcon(const QImage& source, const QString& path) {
-    const QImage image = source.convertToFormat(QImage::Format_RGB888);
-    constexpr int kSide = 32;
-    constexpr int kRowBytes = kSide * 3;  // already a multiple of 4
-    constexpr int kMaskRowBytes = 4;      // 32 bits, padded to 4 bytes
-    constexpr int kHeaderSize = 40;
-    constexpr int kImageSize = kHeaderSize + kRowBytes * kSide + kMaskRowBytes * kSide;
+// Writes a BMP of 32 bits a pixel whose rows run top down, so its pixel array is exactly a
+// QImage::Format_RGB32 image on a little-endian machine: blue, green, red, then 0xFF.
+bool writeBitmap(const QImage& source, const QString& path) {
+    const QImage image = source.convertToFormat(QImage::Format_RGB32);
+    constexpr quint32 kHeadersSize = 14 + 40;
+    constexpr quint32 kPixelsAt = 56;  // past the headers, on a 4-byte boundary
+    const auto width = static_cast<quint32>(image.width());
+    const auto height = static_cast<quint32>(image.height());
+    const quint32 pixelBytes = width * height * 4;
 
     QByteArray out;
     const auto u16 = [&out](quint16 v) {
@@ -283,41 +290,49 @@ bool writeIcon(const QImage& source, const QString& path) {
         const quint32 le = qToLittleEndian(v);
         out.append(reinterpret_cast<const char*>(&le), 4);
     };
-    u16(0);
-    u16(1);
-    u16(1);
-    out.append(char(kSide));
-    out.append(char(kSide));
-    out.append(char(0));
-    out.append(char(0));
-    u16(1);
-    u16(24);
-    u32(kImageSize);
-    u32(22);
+    out.append("BM");
+    u32(kPixelsAt + pixelBytes);
+    u32(0);
+    u32(kPixelsAt);
 
-    u32(kHeaderSize);
-    u32(kSide);
-    u32(kSide * 2);  // colour rows and mask rows
+    u32(40);
+    u32(width);
+    u32(static_cast<quint32>(-static_cast<qint32>(height)));  // negative: top-down rows
     u16(1);
-    u16(24);
+    u16(32);
+    u32(0);  // BI_RGB: no compression, the fourth byte of each pixel unused
+    u32(pixelBytes);
+    u32(3780);  // 96 dpi
+    u32(3780);
     u32(0);
-    u32(kImageSize - kHeaderSize);
     u32(0);
-    u32(0);
-    u32(0);
-    u32(0);
-    for (int y = kSide - 1; y >= 0; --y) {
-        const uchar* line = image.constScanLine(y);
-        for (int x = 0; x < kSide; ++x) {
-            out.append(char(line[x * 3 + 2]));
-            out.append(char(line[x * 3 + 1]));
-            out.append(char(line[x * 3 + 0]));
+    out.append(QByteArray(kPixelsAt - kHeadersSize, '\0'));
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const quint32*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            u32(line[x] | 0xFF000000u);
         }
     }
-    out.append(QByteArray(kMaskRowBytes * kSide, '\0'));
 
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(out) == out.size();
+}
+
+// The picture as the window showed it when it was stored as JPEG: encoded and decoded once.
+QImage throughJpeg(const QImage& image) {
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "JPG", 92)) {
+        return QImage();
+    }
+    QImage decoded;
+    decoded.loadFromData(jpeg, "JPG");
+    return decoded;
+}
+
+bool writeJpegLook(const QImage& image, const QString& path) {
+    const QImage decoded = throughJpeg(image);
+    return !decoded.isNull() && writeBitmap(decoded, path);
 }
 
 // The padlock on the gradient for a desktop's menus, drawn on a 128-pixel grid and scaled as a
@@ -335,10 +350,6 @@ QImage drawDesktopIcon(int side = 128) {
 
 QImage drawIcon() {
     return drawDesktopIcon().scaled(32, 32, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-}
-
-bool saveJpeg(const QImage& image, const QString& path) {
-    return image.save(path, "JPG", 92);
 }
 
 }  // namespace
@@ -361,10 +372,10 @@ int main(int argc, char** argv) {
             out.filePath(QStringLiteral("hideaway100k-%1.png").arg(side)), "PNG");
     };
     const std::array<bool, 8> written = {
-        saveJpeg(background, out.filePath(QStringLiteral("background.jpg"))),
-        saveJpeg(drawPhoneFace(background), out.filePath(QStringLiteral("phone_face.jpg"))),
-        saveJpeg(drawLogo(), out.filePath(QStringLiteral("logo.jpg"))),
-        writeIcon(drawIcon(), out.filePath(QStringLiteral("hideaway.ico"))),
+        writeJpegLook(background, out.filePath(QStringLiteral("background.bmp"))),
+        writeJpegLook(drawPhoneFace(background), out.filePath(QStringLiteral("phone_face.bmp"))),
+        writeJpegLook(drawLogo(), out.filePath(QStringLiteral("logo.bmp"))),
+        writeBitmap(drawIcon(), out.filePath(QStringLiteral("icon.bmp"))),
         desktopIcon(48),
         desktopIcon(64),
         desktopIcon(128),

@@ -8,7 +8,7 @@ set -euo pipefail
 
 packages=(
     g++ make cmake pkg-config
-    qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
     fonts-liberation fonts-dejavu-core fonts-dejavu-extra
     xvfb
     dpkg-dev file

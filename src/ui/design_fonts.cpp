@@ -3,14 +3,39 @@
 #include <QFontDatabase>
 #include <QStringList>
 
+#include <initializer_list>
+
 namespace hideaway {
 
 namespace {
 
 const QString kImpact = QStringLiteral("Impact");
 
+/// The design's face where it is installed, else the first stand-in that is; the design's name
+/// when none is, for Qt's own fallback. Asking for a missing face costs a search through every
+/// installed font before Qt tries the next name.
+QString installedFace(const QString& design, std::initializer_list<const char*> standIns) {
+    // A family that more than one foundry supplies is listed as "Family [Foundry]".
+    static const QStringList installed = [] {
+        QStringList families = QFontDatabase::families();
+        for (QString& family : families) {
+            family = family.section(QStringLiteral(" ["), 0, 0);
+        }
+        return families;
+    }();
+    if (installed.contains(design, Qt::CaseInsensitive)) {
+        return design;
+    }
+    for (const char* standIn : standIns) {
+        const QString face = QString::fromLatin1(standIn);
+        if (installed.contains(face, Qt::CaseInsensitive)) {
+            return face;
+        }
+    }
+    return design;
+}
+
 QFont fontOf(const QString& family, qreal points, bool bold) {
-    installFontSubstitutes();
     QFont font(family);
     font.setPointSizeF(points);
     font.setBold(bold);
@@ -19,31 +44,22 @@ QFont fontOf(const QString& family, qreal points, bool bold) {
 
 }  // namespace
 
-void installFontSubstitutes() {
-    static const bool installed = [] {
-        QFont::insertSubstitutions(kImpact, {QStringLiteral("Liberation Sans Narrow"),
-                                             QStringLiteral("DejaVu Sans Condensed")});
-        QFont::insertSubstitutions(QStringLiteral("Arial"), {QStringLiteral("Liberation Sans"),
-                                                             QStringLiteral("DejaVu Sans")});
-        QFont::insertSubstitutions(
-            QStringLiteral("MS Sans Serif"),
-            {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
-        return true;
-    }();
-    Q_UNUSED(installed);
-}
-
 QFont impactFont(qreal points) {
-    static const bool haveImpact = QFontDatabase::families().contains(kImpact);
-    return fontOf(kImpact, points, !haveImpact);
+    static const QString face =
+        installedFace(kImpact, {"Liberation Sans Narrow", "DejaVu Sans Condensed"});
+    return fontOf(face, points, face != kImpact);
 }
 
 QFont arialFont(qreal points, bool bold) {
-    return fontOf(QStringLiteral("Arial"), points, bold);
+    static const QString face =
+        installedFace(QStringLiteral("Arial"), {"Liberation Sans", "DejaVu Sans"});
+    return fontOf(face, points, bold);
 }
 
 QFont sansSerifFont(qreal points, bool bold) {
-    return fontOf(QStringLiteral("MS Sans Serif"), points, bold);
+    static const QString face =
+        installedFace(QStringLiteral("MS Sans Serif"), {"Liberation Sans", "DejaVu Sans"});
+    return fontOf(face, points, bold);
 }
 
 }  // namespace hideaway

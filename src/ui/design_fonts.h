@@ -4,11 +4,9 @@
 
 namespace hideaway {
 
-/// Registers the faces that stand in for the design's fonts where those are missing: a heavy
-/// condensed face for Impact, a metric-compatible one for Arial, a plain sans for MS Sans Serif.
-/// Safe to call more than once.
-void installFontSubstitutes();
-
+/// The design's fonts. Where a design face is missing, the font asks straight for the face
+/// installed to stand in for it (a heavy condensed face for Impact, a metric-compatible one for
+/// Arial, a plain sans for MS Sans Serif), so no missing face is ever looked up.
 /// Impact at the given size; its stand-in is drawn bold, since Impact itself is a black face.
 QFont impactFont(qreal points);
 QFont arialFont(qreal points, bool bold = false);

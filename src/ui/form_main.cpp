@@ -146,20 +146,26 @@ FormMain::FormMain(GbpLibrary& library, QWidget* parent)
       m_library(library),
       m_transferLibrary(library),
       m_comDlg(new ComDlg(this)),
-      m_background(kBackgroundPicture),
+      m_background(QPixmap::fromImage(loadPicture(kBackgroundPicture))),
       m_presenter([this](const QString& text) { showAppMessage(this, text); }),
       m_quit([] { QCoreApplication::exit(0); }) {
-    installFontSubstitutes();
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(kStartCaption);
-    setWindowIcon(QIcon(kIconPicture));
+    // From a pixmap, not a file name: a file name has Qt look through its icon-engine plugins.
+    setWindowIcon(QIcon(QPixmap::fromImage(loadPicture(kIconPicture))));
     setFont(sansSerifFont());
     setFixedSize(kFormMainSize);
 
+    // A new text box lays out its text in the application's font before it takes the window's,
+    // which would load the desktop's default face at start only to drop it. The dialogs keep
+    // the desktop's face: the window's is the default only while the controls are built.
+    const QFont desktopFont = QApplication::font();
+    QApplication::setFont(font());
     for (std::size_t i = 0; i < kSlotTable.size(); ++i) {
         buildSlotRow(kSlotTable[i], kRowLayout[i]);
     }
     buildStatusArea();
+    QApplication::setFont(desktopFont);
     arrangeTabOrder();
     m_com[0]->setFocus();
 }
@@ -282,7 +288,7 @@ void FormMain::buildStatusArea() {
         addCountBox(this, QStringLiteral("TotalHidden"), twipsRect(4560, 1560, 1455, 285));
     m_totalHidden->setAccessibleName(QStringLiteral("Total hidden bytes"));
 
-    auto* phone = new PictureBox(QPixmap(kPhoneFacePicture), this);
+    auto* phone = new PictureBox(QPixmap::fromImage(loadPicture(kPhoneFacePicture)), this);
     phone->setObjectName(QStringLiteral("J7"));
     phone->setGeometry(twipsRect(4440, 2880, 2895, 2895));
     phone->setAccessibleName(QStringLiteral("Phone display"));

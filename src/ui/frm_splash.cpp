@@ -14,6 +14,7 @@
 #include "artwork.h"
 #include "design_fonts.h"
 #include "form_layout.h"
+#include "window_hints.h"
 
 namespace hideaway {
 
@@ -61,7 +62,7 @@ FrmSplash::FrmSplash(QScreen* screen)
     auto* logo = new QLabel(m_frame);
     logo->setObjectName(QStringLiteral("imgLogo"));
     logo->setAccessibleName(QStringLiteral("Logo: a padlock"));
-    logo->setPixmap(QPixmap(kLogoPicture));
+    logo->setPixmap(QPixmap::fromImage(loadPicture(kLogoPicture)));
     logo->setScaledContents(true);
     logo->setGeometry(twipsRect(360, 795, 2295, 1785));
 
@@ -93,6 +94,7 @@ FrmSplash::FrmSplash(QScreen* screen)
         placed.moveCenter(target->availableGeometry().center());
         move(placed.topLeft());
     }
+    keepOutOfWindowLists(this);
 }
 
 QLabel* FrmSplash::addLabel(const char* name, const QString& text, const QRect& box,
@@ -133,9 +135,22 @@ QLabel* FrmSplash::addLabel(const char* name, const QString& text, const QRect& 
     return label;
 }
 
+namespace {
+
+/// Whether the key gives a character, as it would on the classic desktop. X11 attaches text to
+/// some keys that give none there: Delete (and keypad Delete) carry DEL, and Alt with a letter
+/// carries the letter, where Windows makes it a menu key.
+bool producesCharacter(const QKeyEvent* event) {
+    const QString text = event->text();
+    return !text.isEmpty() && event->key() != Qt::Key_Delete && text != QChar(0x7F) &&
+           !(event->modifiers() & Qt::AltModifier);
+}
+
+}  // namespace
+
 void FrmSplash::keyPressEvent(QKeyEvent* event) {
     // Keys without a character (arrows, function keys, modifiers alone) leave the window open.
-    if (event->text().isEmpty()) {
+    if (!producesCharacter(event)) {
         QWidget::keyPressEvent(event);
         return;
     }
@@ -149,13 +164,30 @@ void FrmSplash::paintEvent(QPaintEvent* event) {
 }
 
 bool FrmSplash::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_frame && event->type() == QEvent::MouseButtonPress) {
+    if (watched != m_frame) {
+        return QWidget::eventFilter(watched, event);
+    }
+    // A click: the left button pressed and released on the frame's own surface. A click on a
+    // label or the picture reaches the frame too when they pass it on; it does not count.
+    const auto onSurface = [this](const QMouseEvent* mouse) {
+        const QPoint at = mouse->position().toPoint();
+        return m_frame->rect().contains(at) && m_frame->childAt(at) == nullptr;
+    };
+    if (event->type() == QEvent::MouseButtonPress) {
         const auto* press = static_cast<QMouseEvent*>(event);
-        // A click on a label or the picture reaches the frame too when they pass it on; only
-        // the frame's own surface dismisses the window.
-        if (press->button() == Qt::LeftButton &&
-            m_frame->childAt(press->position().toPoint()) == nullptr) {
-            close();
+        if (press->button() == Qt::LeftButton) {
+            m_framePressed = onSurface(press);
+            if (m_framePressed) {
+                return true;
+            }
+        }
+    } else if (event->type() == QEvent::MouseButtonRelease) {
+        const auto* release = static_cast<QMouseEvent*>(event);
+        if (release->button() == Qt::LeftButton && m_framePressed) {
+            m_framePressed = false;
+            if (onSurface(release)) {
+                close();
+            }
             return true;
         }
     }

@@ -11,7 +11,7 @@ namespace hideaway {
 /// The about window: product name, version, supported phones, a warning and credit lines, on a
 /// dialog frame without a title bar. It belongs to no other window, stays out of the taskbar and
 /// deletes itself when closed. A key that produces a character, or a click on the frame's own
-/// surface, closes it.
+/// surface (the left button released there after it went down there), closes it.
 class FrmSplash final : public QWidget {
     Q_OBJECT
 
@@ -30,6 +30,8 @@ private:
 
     QWidget* m_client;
     QFrame* m_frame;
+    /// The left button went down on the frame's own surface and is not up yet.
+    bool m_framePressed = false;
 };
 
 }  // namespace hideaway

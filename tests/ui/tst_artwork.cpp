@@ -1,8 +1,7 @@
-#include <QFile>
 #include <QImage>
 #include <QImageReader>
 #include <QLabel>
-#include <QtEndian>
+#include <QResource>
 #include <QtTest>
 
 #include "artwork.h"
@@ -56,43 +55,52 @@ void TestArtwork::pictures_data() {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QByteArray>("format");
     QTest::addColumn<QSize>("size");
-    QTest::newRow("background") << kBackgroundPicture << QByteArray("jpeg") << QSize(550, 540);
-    QTest::newRow("phone face") << kPhoneFacePicture << QByteArray("jpeg") << QSize(193, 193);
-    QTest::newRow("logo") << kLogoPicture << QByteArray("jpeg") << QSize(640, 480);
-    QTest::newRow("icon") << kIconPicture << QByteArray("ico") << QSize(32, 32);
+    QTest::addColumn<bool>("inPlace");  // shown from the program's own copy: a picture of the start
+    QTest::newRow("background") << kBackgroundPicture << QByteArray("bmp") << QSize(550, 540)
+                                << true;
+    QTest::newRow("phone face") << kPhoneFacePicture << QByteArray("bmp") << QSize(193, 193)
+                                << true;
+    QTest::newRow("logo") << kLogoPicture << QByteArray("bmp") << QSize(640, 480) << false;
+    QTest::newRow("icon") << kIconPicture << QByteArray("bmp") << QSize(32, 32) << true;
 }
 
 void TestArtwork::pictures() {
     QFETCH(QString, path);
     QFETCH(QByteArray, format);
     QFETCH(QSize, size);
+    QFETCH(bool, inPlace);
     QImageReader reader(path);
     QVERIFY2(reader.canRead(), qPrintable(reader.errorString()));
     QCOMPARE(reader.format(), format);
     const QImage image = reader.read();
     QVERIFY(!image.isNull());
     QCOMPARE(image.size(), size);
+
+    // The window takes the pixels as they lie, undecoded; they must be the ones any BMP reader
+    // sees.
+    const QImage shown = loadPicture(path);
+    QCOMPARE(shown.convertToFormat(QImage::Format_RGB32),
+             image.convertToFormat(QImage::Format_RGB32));
+    if (!inPlace) {
+        return;
+    }
+    const QResource resource(path);
+    QVERIFY(resource.isValid());
+    const uchar* stored = resource.data();
+    QVERIFY2(shown.constBits() >= stored && shown.constBits() < stored + resource.size(),
+             "the picture was decoded, not shown from the program's own copy");
 }
 
 void TestArtwork::iconIs24Bit() {
-    QFile file(kIconPicture);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray data = file.readAll();
-    QVERIFY(data.size() > 62);
-    const auto u16 = [&data](int at) { return qFromLittleEndian<quint16>(data.constData() + at); };
-    const auto u32 = [&data](int at) { return qFromLittleEndian<quint32>(data.constData() + at); };
-    QCOMPARE(u16(2), quint16(1));  // an icon, not a cursor
-    QCOMPARE(u16(4), quint16(1));  // one image
-    QCOMPARE(quint8(data.at(6)), quint8(32));
-    QCOMPARE(quint8(data.at(7)), quint8(32));
-    QCOMPARE(u16(12), quint16(24));
-    const quint32 bitmap = u32(18);
-    QVERIFY(bitmap + 16 <= quint32(data.size()));
-    QCOMPARE(u16(int(bitmap) + 14), quint16(24));
+    // 24 bits of colour and no transparency.
+    const QImage icon = loadPicture(kIconPicture);
+    QCOMPARE(icon.size(), QSize(32, 32));
+    QCOMPARE(icon.format(), QImage::Format_RGB32);
+    QVERIFY(!icon.hasAlphaChannel());
 }
 
 void TestArtwork::backgroundRunsFromCyanToViolet() {
-    const QImage background(kBackgroundPicture);
+    const QImage background = loadPicture(kBackgroundPicture);
     QVERIFY(!background.isNull());
     const QColor top = averageOfRow(background, 0);
     const QColor bottom = averageOfRow(background, background.height() - 1);
@@ -107,7 +115,7 @@ void TestArtwork::phoneDisplayLiesUnderLcdStatus() {
     auto* phone = form.findChild<QWidget*>(QStringLiteral("J7"));
     auto* lcd = form.findChild<QLabel*>(QStringLiteral("LCDStatus"));
     QVERIFY(phone != nullptr && lcd != nullptr);
-    const QImage face(kPhoneFacePicture);
+    const QImage face = loadPicture(kPhoneFacePicture);
     QCOMPARE(face.size(), phone->size());
 
     // Every pixel under the label is the lit display, so its word reads as shown on the phone.
@@ -133,8 +141,8 @@ void TestArtwork::phoneFaceBlendsIntoTheBackground() {
     FormMain form(library);
     auto* phone = form.findChild<QWidget*>(QStringLiteral("J7"));
     QVERIFY(phone != nullptr);
-    const QImage background(kBackgroundPicture);
-    const QImage face(kPhoneFacePicture);
+    const QImage background = loadPicture(kBackgroundPicture);
+    const QImage face = loadPicture(kPhoneFacePicture);
 
     // The box's outer columns show the window's own background, so its edges do not show.
     const QPoint origin = phone->pos();

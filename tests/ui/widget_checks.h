@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QColor>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
@@ -22,6 +24,19 @@ inline bool paintsColour(QWidget* widget, const QColor& colour) {
         }
     }
     return false;
+}
+
+/// Whether the font asks for the design's face where it is installed, and otherwise straight for
+/// a face that is installed and shown, so Qt never looks for a missing face first.
+inline bool asksForInstalledFace(const QFont& font, const QString& design) {
+    QStringList installed = QFontDatabase::families();
+    for (QString& family : installed) {
+        family = family.section(QStringLiteral(" ["), 0, 0);  // "Family [Foundry]"
+    }
+    if (installed.contains(design)) {
+        return font.family() == design;
+    }
+    return installed.contains(font.family()) && QFontInfo(font).family() == font.family();
 }
 
 /// Whether the label shows its whole text: on one line within its width, or wrapped within its

@@ -1,0 +1,7 @@
+#include "window_hints.h"
+
+namespace hideaway {
+
+void keepOutOfWindowLists(QWidget*) {}
+
+}  // namespace hideaway
