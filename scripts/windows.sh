@@ -52,6 +52,8 @@ echo "windows: made $out/Hideaway100K and $(cd "$out" && ls Hideaway100K-*.zip H
 # of its own, so that Wine links no folder of the real home into it.
 mkdir -p "$out/build/wine-home"
 HOME="$out/build/wine-home" "$root/windows/wine-run.sh" "$out/build/wine" "" wineboot --init
-ctest --test-dir "$out/build" --output-on-failure -j"$jobs"
+status=0
+ctest --test-dir "$out/build" --output-on-failure -j"$jobs" || status=$?
 phase_done "tests under Wine"
 echo "windows: $timings; $SECONDS s in all"
+exit $status

@@ -56,6 +56,7 @@ void addOperationRows() {
     }
 }
 
+#ifdef Q_OS_LINUX
 bool mappedIntoProcess(const QString& path) {
     QFile maps(QStringLiteral("/proc/self/maps"));
     if (!maps.open(QIODevice::ReadOnly)) {
@@ -63,6 +64,7 @@ bool mappedIntoProcess(const QString& path) {
     }
     return QString::fromLocal8Bit(maps.readAll()).contains(path);
 }
+#endif
 
 }  // namespace
 
@@ -153,7 +155,8 @@ private slots:
                          qPrintable(description));
                 // Every place tried is named, not just the last.
                 for (const QString& place : places) {
-                    QVERIFY2(description.contains(place), qPrintable(description));
+                    QVERIFY2(description.contains(QDir::toNativeSeparators(place)),
+                             qPrintable(description));
                 }
             }
         }
@@ -189,7 +192,13 @@ private slots:
             QFAIL("a library for another machine was loaded");
         } catch (const AppError& error) {
             QCOMPARE(error.code(), ErrorCode::LibraryNotLoaded);
-            QVERIFY2(error.description().contains(QDir::toNativeSeparators(copy)),
+#ifdef Q_OS_WIN
+            // Windows' loader names the place it was asked for, without the suffix it adds.
+            const QString named = dir.filePath(QStringLiteral("GBP"));
+#else
+            const QString named = copy;
+#endif
+            QVERIFY2(error.description().contains(QDir::toNativeSeparators(named)),
                      qPrintable(error.description()));
         }
     }

@@ -763,6 +763,12 @@ void SimulatedPhoneTest::malformedSetting() {
     writeSettings(file);
     if (!environment.isEmpty()) {
         qputenv("HIDEAWAY_PHONE_SETTINGS", environment);
+        if (qgetenv("HIDEAWAY_PHONE_SETTINGS") != environment) {
+            // Windows holds at most 32767 characters in a variable: no such setting can reach
+            // the phone there.
+            qunsetenv("HIDEAWAY_PHONE_SETTINGS");
+            QSKIP("the environment cannot hold this value here");
+        }
     }
     QCOMPARE(m_phone.init(1), kMalformedSetting);
     QCOMPARE(m_phone.size(18, 9), kNotInGbpMode);
