@@ -48,10 +48,6 @@ rm -rf "$out/_CPack_Packages"
 phase_done "ZIP and installer"
 echo "windows: made $out/Hideaway100K and $(cd "$out" && ls Hideaway100K-*.zip Hideaway100K-*.exe | tr '\n' ' ')"
 
-# One Wine prefix for the whole suite, made before the tests start in parallel, and with a home
-# of its own, so that Wine links no folder of the real home into it.
-mkdir -p "$out/build/wine-home"
-HOME="$out/build/wine-home" "$root/windows/wine-run.sh" "$out/build/wine" "" wineboot --init
 status=0
 ctest --test-dir "$out/build" --output-on-failure -j"$jobs" || status=$?
 phase_done "tests under Wine"
