@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSet>
-#include <QTemporaryFile>
 
 #include <csignal>
 #include <cstdlib>
@@ -45,6 +44,12 @@ bool replaceFile(const QString& from, const QString& to) {
     return !error;
 }
 
+/// A name in folder for something staged or retired, which the next backup tidies away.
+QString stagingName(const QDir& folder) {
+    return folder.filePath(kStagingPrefix +
+                           QString::number(QRandomGenerator::global()->generate64(), 16));
+}
+
 /// Replaces the file at to by a copy of the one at from in one step: the copy is written in full
 /// under a staging name first. It is created readable by its owner only.
 bool placeCopy(const QString& from, const QString& to) {
@@ -52,15 +57,19 @@ bool placeCopy(const QString& from, const QString& to) {
     if (!data || data->size() > kFileLimit) {
         return false;
     }
-    QTemporaryFile copy(QFileInfo(to).dir().filePath(kStagingPrefix + QStringLiteral("XXXXXX")));
-    if (!copy.open() || copy.write(*data) != data->size() || !copy.flush()) {
+    // A plain file, not a QTemporaryFile: on Windows that one keeps its handle after close(), and
+    // a file still open cannot be renamed there.
+    QFile copy(stagingName(QFileInfo(to).dir()));
+    if (!copy.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                   QFile::ReadOwner | QFile::WriteOwner)) {
         return false;
     }
+    const bool written = copy.write(*data) == data->size() && copy.flush();
     copy.close();
-    if (!replaceFile(copy.fileName(), to)) {
+    if (!written || !replaceFile(copy.fileName(), to)) {
+        copy.remove();
         return false;
     }
-    copy.setAutoRemove(false);
     return true;
 }
 
@@ -96,8 +105,7 @@ QString placeComplete(const QString& folder, BackupSteps& steps) {
     }
     // Renamed away first, so that a folder named kCompleteName is always whole.
     steps.next();
-    const QString retired =
-        dir.filePath(kStagingPrefix + QString::number(QRandomGenerator::global()->generate(), 16));
+    const QString retired = stagingName(dir);
     if (!QDir().rename(complete, retired)) {
         return QStringLiteral("cannot remove %1").arg(complete);
     }
