@@ -1,10 +1,10 @@
 #include "com_dlg.h"
 
 #include <QFileDialog>
-#include <QSettings>
 #include <QStringList>
 
 #include "app_error.h"
+#include "dialog_memory.h"
 
 namespace hideaway {
 
@@ -16,19 +16,6 @@ namespace {
 constexpr QFileDialog::Options kPromptOptions =
     QFileDialog::HideNameFilterDetails | QFileDialog::DontUseNativeDialog;
 
-// Qt's dialog keeps its last folder and its history in the user's "QtProject" settings under the
-// home folder, which would tell where the hidden files came from. Sending the user-scope settings
-// below a device file means no settings file can ever be made, not even by a run that is killed;
-// within the run Qt keeps those values in memory. The tool has no settings of its own. (On
-// Windows the user scope is the registry, which no settings path moves.)
-void keepDialogMemoryOffDisk() {
-#if defined(Q_OS_UNIX)
-    const QString nowhere = QStringLiteral("/dev/null");
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, nowhere);
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, nowhere);
-#endif
-}
-
 std::optional<QString> chosen(const QString& path) {
     if (path.isEmpty()) {
         return std::nullopt;
@@ -38,16 +25,16 @@ std::optional<QString> chosen(const QString& path) {
 
 }  // namespace
 
-QtFilePrompt::QtFilePrompt(QWidget* parent) : m_parent(parent) {
-    keepDialogMemoryOffDisk();
-}
+QtFilePrompt::QtFilePrompt(QWidget* parent) : m_parent(parent) {}
 
 std::optional<QString> QtFilePrompt::open(const QString& start, const QString& filter) {
+    const DialogMemoryGuard guard;
     return chosen(QFileDialog::getOpenFileName(m_parent, QStringLiteral("Open"), start, filter,
                                                nullptr, kPromptOptions));
 }
 
 std::optional<QString> QtFilePrompt::save(const QString& start, const QString& filter) {
+    const DialogMemoryGuard guard;
     return chosen(QFileDialog::getSaveFileName(m_parent, QStringLiteral("Save As"), start, filter,
                                                nullptr, kPromptOptions));
 }

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -222,9 +223,17 @@ void TestDialogs::realPromptIsModalToTheWindow() {
 }
 
 void TestDialogs::realPromptStartsAtTheLastChoiceAndLeavesNoTrace() {
+#if defined(_WIN32)
+    // There Qt's dialog keeps its memory in the registry group every Qt program shares: what
+    // another program left there must stay.
+    const QString shared = QStringLiteral("FileDialog/viewMode");
+    QSettings(QSettings::UserScope, QStringLiteral("QtProject"))
+        .setValue(shared, QStringLiteral("Detail"));
+#else
     const QString home = QDir::homePath();
     QVERIFY2(home == QStringLiteral(HIDEAWAY_TEST_HOME),
              "run through ctest, which gives the test a home of its own");
+#endif
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("chosen.txt"));
@@ -259,9 +268,18 @@ void TestDialogs::realPromptStartsAtTheLastChoiceAndLeavesNoTrace() {
     QCOMPARE(selected, QStringList{path});
     QCOMPARE(dialog.fileName(), path);
 
-    // The folder's name is random, so any file under the home that holds it records the choice.
+    // The folder's name is random, so any setting or file that holds it records the choice.
     const QString folderName = QFileInfo(dir.path()).fileName();
     QStringList traces;
+#if defined(_WIN32)
+    const QSettings settings(QSettings::UserScope, QStringLiteral("QtProject"));
+    for (const QString& key : settings.allKeys()) {
+        if (settings.value(key).toStringList().join(QLatin1Char('\n')).contains(folderName)) {
+            traces << key;
+        }
+    }
+    QCOMPARE(settings.value(shared).toString(), QStringLiteral("Detail"));
+#else
     QDirIterator it(home, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString found = it.next();
@@ -271,6 +289,7 @@ void TestDialogs::realPromptStartsAtTheLastChoiceAndLeavesNoTrace() {
             traces << found;
         }
     }
+#endif
     QCOMPARE(traces, QStringList());
 }
 
