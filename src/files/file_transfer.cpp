@@ -193,7 +193,7 @@ bool SaveBytesToFile(const QString& path, const ByteBuffer& buffer, std::int32_t
         if (target.isDir()) {
             throw AppError(ErrorCode::PathFileAccess, withReason(path, QStringLiteral("a folder")));
         }
-        if (target.exists() && !target.isFile()) {
+        if (isDeviceOrPipe(path)) {
             writeInPlace(path, data, count);
         } else {
             replaceAtomically(path, data, count);

@@ -5,9 +5,16 @@
 #include <cerrno>
 #include <cstring>
 
+#include <QFileInfo>
+
 #include "open_in_place.h"
 
 namespace hideaway {
+
+bool isDeviceOrPipe(const QString& path) {
+    const QFileInfo info(path);
+    return info.exists() && !info.isFile() && !info.isDir();
+}
 
 bool openWithoutWaiting(QFile& file, const QString& path, QString& reason) {
     const QByteArray name = QFile::encodeName(path);
