@@ -3,10 +3,11 @@
 #
 # Installs what it needs from Debian's packages, builds Qt for Windows once per machine (about 30
 # minutes on two cores) into a cache outside the clone, and leaves under build-windows/:
-#   Hideaway100K/        the programs with the simulated phone as GBP.dll and every DLL they need
-#   Hideaway100K-*.zip   that folder packed
-#   Hideaway100K-*.exe   an installer for it
-# Then it runs the test suite, built for Windows, under Wine.
+#   Hideaway100K/          the programs with the simulated phone as GBP.dll and every DLL they need
+#   Hideaway100K-*.zip     that folder packed
+#   Hideaway100K-*.exe     an installer for it
+#   window-under-wine.png  the real window under Wine after Check, an upload and a download
+# Then it runs the test suite, built for Windows, under Wine, and tries the real window there.
 # The cache is $HIDEAWAY_CACHE_DIR, by default ~/.cache/hideaway100k.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -51,5 +52,8 @@ echo "windows: made $out/Hideaway100K and $(cd "$out" && ls Hideaway100K-*.zip H
 status=0
 ctest --test-dir "$out/build" --output-on-failure -j"$jobs" || status=$?
 phase_done "tests under Wine"
+# The installed folder as a user gets it, in the real window on a virtual display.
+bash "$root/windows/try-window.sh" "$out/Hideaway100K" "$out/window-under-wine.png" || status=1
+phase_done "the real window"
 echo "windows: $timings; $SECONDS s in all"
 exit $status

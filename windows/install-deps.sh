@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs, from Debian's packages, what the Windows cross-build needs and the machine lacks:
-# MinGW for 32-bit Windows, Wine with its 32-bit half (the i386 architecture), NSIS, Ninja, and a
-# source entry for the suite, from which Qt for Windows is built. Safe to run again.
+# MinGW for 32-bit Windows, Wine with its 32-bit half (the i386 architecture), NSIS, Ninja, a
+# source entry for the suite, from which Qt for Windows is built, and, for trying the real
+# window, a virtual display, a window manager, a robot to click and type and a screen grabber.
+# Safe to run again.
 set -euo pipefail
 
 sudo=""
@@ -30,7 +32,8 @@ SRC
     update=true
 fi
 
-packages=(g++-mingw-w64-i686-posix wine wine32:i386 nsis ninja-build dpkg-dev)
+packages=(g++-mingw-w64-i686-posix wine wine32:i386 nsis ninja-build dpkg-dev
+    xvfb openbox xdotool imagemagick)
 missing=()
 for p in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
