@@ -7,8 +7,9 @@ set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 set(HIDEAWAY_MAINTAINER "Hideaway100K developers <hideaway100k@example.org>"
     CACHE STRING "Maintainer named in the Debian package and its changelog")
 
-# On Unix the programs come with manual pages, a changelog and a copyright file. Debian wants the
-# first two compressed, without a time stamp so that the package builds reproducibly.
+# On Unix the programs come with manual pages, a changelog, a copyright file and AppStream
+# metadata. Debian wants the first two compressed, without a time stamp so that the package builds
+# reproducibly.
 set(package_dir ${CMAKE_BINARY_DIR}/packaging)
 if(NOT WIN32)
     find_program(GZIP_EXECUTABLE gzip REQUIRED)
@@ -25,11 +26,11 @@ if(NOT WIN32)
             DESTINATION ${CMAKE_INSTALL_DOCDIR})
     install(FILES ${package_dir}/hideaway100k.1.gz ${package_dir}/hideaway100k-cli.1.gz
             DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    # Software centres of Linux desktops read this; a Windows folder has no use for it.
+    set(metainfo io.github.hideaway100k.Hideaway100K.metainfo.xml)
+    configure_file(${PROJECT_SOURCE_DIR}/desktop/${metainfo}.in ${package_dir}/${metainfo} @ONLY)
+    install(FILES ${package_dir}/${metainfo} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 endif()
-
-set(metainfo io.github.hideaway100k.Hideaway100K.metainfo.xml)
-configure_file(${PROJECT_SOURCE_DIR}/desktop/${metainfo}.in ${package_dir}/${metainfo} @ONLY)
-install(FILES ${package_dir}/${metainfo} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
 set(CPACK_PACKAGE_NAME hideaway100k)
 set(CPACK_PACKAGE_VENDOR "Hideaway100K developers")
