@@ -1,5 +1,6 @@
 #include "com_dlg.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QStringList>
 
@@ -16,11 +17,12 @@ namespace {
 constexpr QFileDialog::Options kPromptOptions =
     QFileDialog::HideNameFilterDetails | QFileDialog::DontUseNativeDialog;
 
+/// The path in the form the system's users read and type (backslashes on Windows).
 std::optional<QString> chosen(const QString& path) {
     if (path.isEmpty()) {
         return std::nullopt;
     }
-    return path;
+    return QDir::toNativeSeparators(path);
 }
 
 }  // namespace
