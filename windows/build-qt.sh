@@ -26,8 +26,7 @@ dpkg-source --no-check -x qt6-base_*.dsc src >/dev/null 2>&1
 # The feature list keeps what the programs and their tests use. OpenGL is off as an input, which
 # also turns off its dynamic loading, whose code the Windows platform plugin would otherwise
 # build. tabletevent is off because Debian's source leaves out the tablet header (wintab.h) the
-# Windows platform plugin needs. The Direct2D platform plugin, which nothing here loads, would
-# build most of the Windows one a second time.
+# Windows platform plugin needs.
 cmake -G Ninja -S src -B build \
     -DCMAKE_TOOLCHAIN_FILE="$here/mingw-i686.cmake" \
     -DCMAKE_BUILD_TYPE=Release \
@@ -39,7 +38,7 @@ cmake -G Ninja -S src -B build \
     -DINPUT_opengl=no -DFEATURE_opengl=OFF -DFEATURE_opengl_dynamic=OFF -DFEATURE_dynamicgl=OFF \
     -DFEATURE_network=OFF -DFEATURE_sql=OFF -DFEATURE_dbus=OFF \
     -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_vulkan=OFF \
-    -DFEATURE_tabletevent=OFF -DFEATURE_direct2d=OFF >configure.log 2>&1 || {
+    -DFEATURE_tabletevent=OFF >configure.log 2>&1 || {
     tail -40 configure.log >&2
     exit 1
 }
