@@ -21,6 +21,7 @@ finish() {
 trap finish EXIT
 fail() {
     echo "try-window: $*" >&2
+    [ ! -s "$work/window.log" ] || { echo "the program's output:" && tail -20 "$work/window.log"; } >&2
     exit 1
 }
 windows_path() { local p="$1"; echo "Z:${p//\//\\}"; }
@@ -42,7 +43,17 @@ pids+=($!)
     "$here/wine-run.sh" "$work/wine" "" ./hideaway100k.exe >"$work/window.log" 2>&1) &
 pids+=($!)
 
-window() { timeout "${2:-120}" xdotool search --sync --onlyvisible --name "$1" | head -1; }
+# Waits for a window with the title and gives its id. xdotool's own --sync gives up with BadWindow
+# when a window vanishes while it looks, as Wine's start-up windows do.
+window() {
+    local deadline=$((SECONDS + ${2:-120})) id
+    while ((SECONDS < deadline)); do
+        id="$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 || true)"
+        [ -z "$id" ] || { echo "$id"; return 0; }
+        sleep 0.5
+    done
+    return 1
+}
 # Waits up to a minute for a condition, given as a command.
 wait_for() {
     local tries=120
@@ -65,7 +76,7 @@ answer_dialog() {
 }
 same_file() { [ -f "$2" ] && cmp -s "$1" "$2"; }
 
-main="$(window '^Hideaway100K ')" || fail "the window did not open (see $work/window.log)"
+main="$(window '^Hideaway100K ')" || fail "the window did not open"
 check
 sleep 3
 upload_1
