@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds Hideaway100K for 32-bit Windows on Debian 12 and tests it under Wine.
 #
-# Installs what it needs from Debian's packages, builds Qt for Windows once per machine (about 30
+# Installs what it needs from Debian's packages, builds Qt for Windows once per machine (about 35
 # minutes on two cores) into a cache outside the clone, and leaves under build-windows/:
 #   Hideaway100K/          the programs with the simulated phone as GBP.dll and every DLL they need
 #   Hideaway100K-*.zip     that folder packed

@@ -2,7 +2,7 @@
 # Builds Qt for 32-bit Windows from Debian's own qt6-base source, with Debian's MinGW, and installs
 # it into the folder given as $1 (outside the clone, so later builds on this machine reuse it).
 # Debian's installed Qt of the same version serves as the host tools (moc, rcc, uic).
-# Takes about 30 minutes on two cores; a stamp file marks a finished install, so an interrupted
+# Takes about 35 minutes on two cores; a stamp file marks a finished install, so an interrupted
 # build starts again instead of leaving half a Qt that looks whole.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -42,7 +42,7 @@ cmake -G Ninja -S src -B build \
     tail -40 configure.log >&2
     exit 1
 }
-echo "build-qt: building Qt for Windows into $prefix (about 30 minutes on two cores)"
+echo "build-qt: building Qt for Windows into $prefix (about 35 minutes on two cores)"
 # Qt's own warnings would bury ours: the log stays in the work folder, its end is shown on failure.
 cmake --build build --parallel "$(nproc)" >build.log 2>&1 || {
     grep -A5 -m5 'error:' build.log >&2 || tail -40 build.log >&2
