@@ -276,6 +276,34 @@ SlowRow measureSlow(const char* name, QPushButton* button, const std::function<b
     return {name, median(window), wire, longestGap};
 }
 
+#if defined(HIDEAWAY_BRIDGE_LIBRARY)
+constexpr int kBridgeStarts = 5;
+
+// A command line's whole run through the Wine bridge, from its start to its end: the Wine start
+// of the host is paid once per run.
+double firstOperationMs(const QProcessEnvironment& environment) {
+    std::vector<double> samples;
+    for (int i = 0; i <= kBridgeStarts; ++i) {
+        QProcess cli;
+        cli.setProcessEnvironment(environment);
+        QElapsedTimer clock;
+        clock.start();
+        cli.start(QStringLiteral(HIDEAWAY_CLI_PATH),
+                  {QStringLiteral("check"), QStringLiteral("--quiet")});
+        if (!cli.waitForFinished(120000) || cli.exitStatus() != QProcess::NormalExit ||
+            cli.exitCode() != 0) {
+            qFatal("the check through the Wine bridge failed: %s",
+                   cli.readAllStandardError().constData());
+        }
+        // The first run makes the prefix warm, as any earlier run of the user's has.
+        if (i > 0) {
+            samples.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
+        }
+    }
+    return median(samples);
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -413,6 +441,66 @@ int main(int argc, char** argv) {
                                    wireMs(3, SlotCapacity)));
     qunsetenv("HIDEAWAY_PHONE_SETTINGS");
 
+    // Through the Wine bridge to the simulated phone built as a Windows DLL, where the build
+    // made both; the second window is the real one, on the bridge as the program would load it.
+#if defined(HIDEAWAY_BRIDGE_LIBRARY)
+    if (qEnvironmentVariableIsEmpty("WINEPREFIX")) {
+        qputenv("WINEPREFIX", HIDEAWAY_BRIDGE_PREFIX);
+    }
+    if (qEnvironmentVariableIsEmpty("HIDEAWAY_GBP_DLL")) {
+        qputenv("HIDEAWAY_GBP_DLL", HIDEAWAY_BRIDGE_DLL);
+    }
+    QProcessEnvironment bridgeEnvironment = QProcessEnvironment::systemEnvironment();
+    bridgeEnvironment.insert(QStringLiteral("HIDEAWAY_GBP_LIBRARY"),
+                             QStringLiteral(HIDEAWAY_BRIDGE_LIBRARY));
+    const double firstMs = firstOperationMs(bridgeEnvironment);
+
+    Module1 bridged({QStringLiteral(HIDEAWAY_BRIDGE_LIBRARY)});
+    const auto checkCalls = [](GbpLibrary& phone) {
+        phone.InitGBPMode(1);
+        for (const SlotRow& row : kSlotTable) {
+            phone.GetNVMFileSize(row.fileGroup, row.fileNumber);
+        }
+        phone.EndGBPMode();
+    };
+    checkCalls(bridged);
+    std::vector<double> bridgedChecks;
+    std::vector<double> nativeChecks;
+    for (int i = 0; i < kRounds; ++i) {
+        bridgedChecks.push_back(timeMs([&] { checkCalls(bridged); }));
+        nativeChecks.push_back(timeMs([&] { checkCalls(library); }));
+    }
+
+    WorkerLibrary bridgedWorker(bridged);
+    FormMain bridgedForm(bridgedWorker);
+    bridgedWorker.setLinkObserver([&bridgedForm](bool open) { bridgedForm.setLinkOpen(open); });
+    bridgedForm.setMessagePresenter(
+        [](const QString& text) { qFatal("unexpected message: %s", qPrintable(text)); });
+    bridgedForm.show();
+    // The host took its settings at its start; the phone's own file sets the line's speed.
+    QFile phoneConf(QDir(phone.path()).filePath(QStringLiteral("phone.conf")));
+    if (!phoneConf.open(QIODevice::WriteOnly) ||
+        phoneConf.write(QByteArray("baud = ") + QByteArray::number(kSlowBaud)) < 0) {
+        qFatal("cannot write %s", qPrintable(phoneConf.fileName()));
+    }
+    phoneConf.close();
+    auto* bridgedStatus = control<QLineEdit>(bridgedForm, "Status");
+    const auto bridgedOk = [bridgedStatus] { return bridgedStatus->text() == QLatin1String("OK"); };
+    std::vector<SlowRow> bridgedRows;
+    bridgedForm.comDlg().setPrompt(std::make_unique<FixedPrompt>(upload));
+    bridgedRows.push_back(measureSlow("upload 20990 bytes",
+                                      control<QPushButton>(bridgedForm, slot.buttonUp), bridgedOk,
+                                      wireMs(8, 2 * std::int64_t{kUploadLimit})));
+    bridgedWorker.InitGBPMode(1);
+    bridgedWorker.WriteNVMFile(g, n, full.data(), SlotCapacity);
+    bridgedWorker.EndGBPMode();
+    bridgedForm.comDlg().setPrompt(std::make_unique<FixedPrompt>(download));
+    bridgedRows.push_back(measureSlow("download 21000 bytes",
+                                      control<QPushButton>(bridgedForm, slot.buttonDown), bridgedOk,
+                                      wireMs(3, SlotCapacity)));
+    phoneConf.remove();
+#endif
+
     std::printf("Hideaway100K benchmark\n\n");
     std::printf("Start to first paint on %s (median of %d starts each, taking turns)\n\n",
                 qPrintable(startPlatform), kStartRuns);
@@ -439,5 +527,27 @@ int main(int argc, char** argv) {
         std::printf("%-24s %14.2f %14.2f %8.3f %14.1f\n", row.name, row.windowMs, row.wireMs,
                     row.windowMs / row.wireMs, row.longestGapMs);
     }
+
+#if defined(HIDEAWAY_BRIDGE_LIBRARY)
+    std::printf("\nThrough the Wine bridge to the simulated phone as GBP.dll (warm prefix)\n\n");
+    std::printf("%-24s %14s %14s %8s\n", "measure", "bridge ms", "native ms", "more ms");
+    std::printf("%-24s %14.1f %14s %8s\n", "first check of a run", firstMs, "-", "-");
+    const double bridgedCheck = median(bridgedChecks);
+    const double nativeCheck = median(nativeChecks);
+    std::printf("%-24s %14.2f %14.2f %8.2f\n", "check after it", bridgedCheck, nativeCheck,
+                bridgedCheck - nativeCheck);
+    std::printf("\nThrough the Wine bridge at %d baud (median of %d rounds)\n\n", kSlowBaud,
+                kSlowRounds);
+    std::printf("%-24s %14s %14s %8s %14s\n", "measure", "window ms", "wire ms", "ratio",
+                "longest gap ms");
+    for (const SlowRow& row : bridgedRows) {
+        std::printf("%-24s %14.2f %14.2f %8.3f %14.1f\n", row.name, row.windowMs, row.wireMs,
+                    row.windowMs / row.wireMs, row.longestGapMs);
+    }
+#else
+    std::printf(
+        "\nThrough the Wine bridge: not measured, since this build has no bridge (it "
+        "needs MinGW's i686 compiler, Wine and the tests on)\n");
+#endif
     return 0;
 }

@@ -55,18 +55,27 @@ one of five NVM files that the phone's own menus never show. A slot takes a
 file of up to 20990 bytes.
 
 The package holds a simulated phone in place of the phone-link library of a
-real one, so every button can be tried without a phone.")
+real one, so every button can be tried without a phone, and a bridge that
+runs a real phone's 32-bit Windows library under Wine.")
 # The window needs Qt's platform plugins, which Qt itself only recommends, and its layout fits only
 # with the Liberation fonts, the metric twins of the faces it is drawn for: with other fonts its
 # texts wrap and are cut. Qt's libraries come from the programs' links, at cpack time.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-dejavu-core)
+# The Wine bridge runs a real phone's 32-bit GBP.dll; without Wine the programs still serve the
+# simulated phone, so Wine is recommended, not required.
+if(TARGET gbp_bridge)
+    string(APPEND CPACK_DEBIAN_PACKAGE_RECOMMENDS ", wine, wine32")
+endif()
 if(NOT WIN32)
     find_program(DPKG_SHLIBDEPS_EXECUTABLE dpkg-shlibdeps)
 endif()
 if(DPKG_SHLIBDEPS_EXECUTABLE)
     set(hideaway_packed_binaries
         "$<TARGET_FILE:hideaway100k>;$<TARGET_FILE:hideaway100k-cli>;$<TARGET_FILE:GBP>")
+    if(TARGET gbp_bridge)
+        string(APPEND hideaway_packed_binaries ";$<TARGET_FILE:gbp_bridge>")
+    endif()
     configure_file(${PROJECT_SOURCE_DIR}/cmake/HideawayDebDepends.cmake.in
                    ${package_dir}/deb-depends.cmake.in @ONLY)
     file(GENERATE OUTPUT ${package_dir}/deb-depends.cmake

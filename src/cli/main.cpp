@@ -60,7 +60,13 @@ int main(int argc, char** argv) {
 
     terminal.setVerbosity(parsed.invocation.verbosity);
     hideaway::Module1 module;
-    const auto loadedFrom = [&module] { return module.loadedFrom(); };
+    // A bridge is named with the DLL it hosts: that DLL is the one that talks to the phone.
+    const auto loadedFrom = [&module] {
+        const QString hosted = module.hostedLibrary();
+        return hosted.isEmpty()
+                   ? module.loadedFrom()
+                   : QStringLiteral("%1 (Wine bridge to %2)").arg(module.loadedFrom(), hosted);
+    };
     ProgressLibrary library(
         module, terminal,
         Terminal::stderrIsTerminal() && parsed.invocation.verbosity != Verbosity::Quiet,

@@ -21,6 +21,10 @@ const QString kLibraryName = QStringLiteral("GBP");
 Module1::Module1(QStringList candidates) : m_candidates(std::move(candidates)) {}
 
 QStringList Module1::defaultCandidates() {
+    // The one switch to another library, such as the Wine bridge to a vendor's GBP.dll.
+    if (const QString chosen = qEnvironmentVariable("HIDEAWAY_GBP_LIBRARY"); !chosen.isEmpty()) {
+        return {chosen};
+    }
     QStringList candidates;
     if (QCoreApplication::instance() != nullptr) {
         candidates << QDir(QCoreApplication::applicationDirPath()).filePath(kLibraryName);
@@ -66,6 +70,15 @@ QString Module1::loadedFrom() {
     }
 #endif
     return name;
+}
+
+QString Module1::hostedLibrary() {
+    if (!isLoaded()) {
+        return {};
+    }
+    using HostedFn = const char* (*)();
+    const auto hosted = reinterpret_cast<HostedFn>(m_library.resolve("GbpBridgeHostedLibrary"));
+    return hosted != nullptr ? QString::fromUtf8(hosted()) : QString();
 }
 
 template <typename Fn>

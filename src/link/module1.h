@@ -18,13 +18,17 @@ public:
     /// prefix and suffix (libGBP.so, GBP.dll).
     explicit Module1(QStringList candidates = defaultCandidates());
 
-    /// The executable's own folder first, then the system's library path.
+    /// The file HIDEAWAY_GBP_LIBRARY names when it is set; otherwise the executable's own folder
+    /// first, then the system's library path.
     static QStringList defaultCandidates();
 
     /// Whether any call has loaded the library yet.
     bool isLoaded() const { return m_library.isLoaded(); }
     /// The full path of the file the library was loaded from, once loaded; empty before.
     QString loadedFrom();
+    /// For a bridge to a Windows DLL (it exports GbpBridgeHostedLibrary), the full path of the
+    /// DLL it hosts, once a call has reached it; empty for any other library.
+    QString hostedLibrary();
 
     std::int16_t InitGBPMode(std::uint8_t port) override;
     std::int16_t EndGBPMode() override;

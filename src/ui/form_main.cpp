@@ -258,8 +258,20 @@ void FormMain::buildStatusArea() {
             m_quit();
         }
     });
-    connect(check, &QPushButton::clicked, this,
-            [this] { runHandler([this] { CheckSlots(*this, m_library); }); });
+    connect(check, &QPushButton::clicked, this, [this] {
+        runHandler([this] {
+            // A slot the library failed to measure shows as empty, so the failure is said apart;
+            // a link that did not open has said so already.
+            if (!CheckSlots(*this, m_library) &&
+                !m_status->text().startsWith(QStringLiteral("Error:"))) {
+                setStatus(QStringLiteral("ERROR"));
+                setLcdStatus(QStringLiteral("Error!"));
+                showMessage(
+                    QStringLiteral("Not every slot could be measured: a slot shown as "
+                                   "empty may still hold a file. Press Check again."));
+            }
+        });
+    });
     connect(info, &QPushButton::clicked, this, [this] { runHandler([this] { showAbout(); }); });
 
     // The option buttons draw their captions in the desktop's highlight-text colour.

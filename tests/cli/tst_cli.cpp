@@ -619,9 +619,18 @@ void CliTest::verbosity() {
     QFETCH(QString, option);
     QFETCH(bool, steps);
     QFETCH(bool, fields);
-    // The library the program loads is the one the build put beside it, named in full.
-    const QString library = QFileInfo(QStringLiteral(HIDEAWAY_LIBRARY_PATH)).absoluteFilePath();
-    const auto named = [](const QString& path) { return QFileInfo(path).absoluteFilePath(); };
+    // The library the program loads is the one the build put beside it, named in full; a bridge
+    // chosen instead is named with the DLL it hosts, as Windows names that.
+    const QString bridge = qEnvironmentVariable("HIDEAWAY_GBP_LIBRARY");
+    const QString hosted = QStringLiteral(" (Wine bridge to Z:%1)")
+                               .arg(qEnvironmentVariable("HIDEAWAY_GBP_DLL"))
+                               .replace(QLatin1Char('/'), QLatin1Char('\\'));
+    const QString library =
+        bridge.isEmpty() ? QFileInfo(QStringLiteral(HIDEAWAY_LIBRARY_PATH)).absoluteFilePath()
+                         : bridge + hosted;
+    const auto named = [&bridge](const QString& path) {
+        return bridge.isEmpty() ? QFileInfo(path).absoluteFilePath() : path;
+    };
 
     QStringList arguments{QStringLiteral("check")};
     if (!option.isEmpty()) {

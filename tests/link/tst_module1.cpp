@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLibrary>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
@@ -106,6 +107,17 @@ private slots:
             QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("GBP")),
             QStringLiteral("GBP")};
         QCOMPARE(Module1::defaultCandidates(), expected);
+    }
+
+    void switchNamesTheOneLibraryToLoad() {
+        qputenv("HIDEAWAY_GBP_LIBRARY", QFile::encodeName(kRecorderFile));
+        const auto restore = qScopeGuard([] { qunsetenv("HIDEAWAY_GBP_LIBRARY"); });
+        QCOMPARE(Module1::defaultCandidates(), QStringList{kRecorderFile});
+        Module1 module;
+        QCOMPARE(int(module.EndGBPMode()), 0);
+        QCOMPARE(m_recorder->calls[kRecorderEnd], 1);
+        // Only a bridge names a DLL that it hosts.
+        QCOMPARE(module.hostedLibrary(), QString());
     }
 
     void folderAndBareNameFindThePlatformFile() {

@@ -43,6 +43,17 @@ for path in \
     usr/share/metainfo/io.github.hideaway100k.Hideaway100K.metainfo.xml; do
     grep -q " \./$path\$" <<<"$contents" || fail "the package lacks /$path"
 done
+# The Wine bridge, where the build made it.
+if [ -f "$build/bin/wine-bridge/libGBP.so" ]; then
+    for path in "usr/$program_dir/wine-bridge/libGBP.so" "usr/$program_dir/wine-bridge/gbp-host.exe"; do
+        grep -q " \./$path\$" <<<"$contents" || fail "the package lacks /$path"
+    done
+    recommends=$(dpkg-deb -f "$deb" Recommends)
+    for package in wine wine32; do
+        grep -Eq "(^|, )$package(\$|,| )" <<<"$recommends" ||
+            fail "Recommends lacks $package: $recommends"
+    done
+fi
 for program in hideaway100k hideaway100k-cli; do
     grep -q " \./usr/bin/$program -> \.\./$program_dir/$program\$" <<<"$contents" ||
         fail "the package lacks the link /usr/bin/$program to the program"
@@ -57,8 +68,13 @@ grep -Eq '(^|, )fonts-liberation($|,| )' <<<"$depends" ||
 
 # Installed binaries are stripped, and the copyright file is machine-readable.
 dpkg-deb -x "$deb" "$out/root"
-for binary in "$out/root/usr/$program_dir"/*; do
+while IFS= read -r binary; do
     name=$(basename "$binary")
+    # The bridge's host is a Windows program, stripped when it was linked.
+    if [[ $name == *.exe ]]; then
+        file "$binary" | grep -q 'PE32 executable' || fail "$name is not a Windows program"
+        continue
+    fi
     file -L "$binary" | grep -q ', stripped' || fail "$name is not stripped"
     # Hardened as Debian builds packages: relocations resolved at start, then read-only.
     dynamic=$(readelf -d "$binary")
@@ -68,7 +84,7 @@ for binary in "$out/root/usr/$program_dir"/*; do
     if grep -Eq '\((RPATH|RUNPATH)\)' <<<"$dynamic"; then
         fail "$name carries a run path: $(grep -E '\((RPATH|RUNPATH)\)' <<<"$dynamic")"
     fi
-done
+done < <(find "$out/root/usr/$program_dir" -type f)
 head -n1 "$out/root/usr/share/doc/hideaway100k/copyright" |
     grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/$' ||
     fail "the copyright file is not machine-readable"

@@ -1,5 +1,6 @@
 // Check and clear through the real loader and the simulated phone kept in a temporary folder.
 #include <QCoreApplication>
+#include <QFile>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -147,8 +148,12 @@ private slots:
     void failedMeasurementShowsAsEmpty() {
         Module1 module;
         fillPhone(module);
-        qputenv("HIDEAWAY_PHONE_SETTINGS", "force.GetNVMFileSize.11 = -3");
-        const auto restore = qScopeGuard([] { qunsetenv("HIDEAWAY_PHONE_SETTINGS"); });
+        // In the phone's folder, where a phone behind a bridge's host process reads it too.
+        QFile settings(m_phone.filePath(QStringLiteral("phone.conf")));
+        QVERIFY(settings.open(QIODevice::WriteOnly) &&
+                settings.write("force.GetNVMFileSize.11 = -3") > 0 && settings.flush());
+        settings.close();
+        const auto restore = qScopeGuard([&settings] { settings.remove(); });
         EventLog log;
         RecordingView view(log);
 

@@ -169,6 +169,8 @@ private slots:
     void downloadButtons_data();
     void downloadButtons();
     void checkButtonFillsEveryRow();
+    void checkThatCannotMeasureSaysSo_data();
+    void checkThatCannotMeasureSaysSo();
     void uploadAndDownloadShareTheDialog();
     void buttonsStayEnabledWhileAnOperationRuns();
 
@@ -686,6 +688,38 @@ void TestFormMain::checkButtonFillsEveryRow() {
                      : QStringLiteral("File PRESENT in Slot%1!").arg(n));
     }
     QCOMPARE(b.text(QStringLiteral("TotalHidden")), QStringLiteral("23090"));
+}
+
+void TestFormMain::checkThatCannotMeasureSaysSo_data() {
+    QTest::addColumn<std::int16_t>("initResult");
+    QTest::addColumn<std::int16_t>("slot3Size");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QStringList>("messages");
+    const QString unmeasured = QStringLiteral(
+        "Not every slot could be measured: a slot shown as empty may still hold a file. Press "
+        "Check again.");
+    QTest::addRow("slot 3 not measured") << std::int16_t(0) << std::int16_t(-32768)
+                                         << QStringLiteral("ERROR") << QStringList{unmeasured};
+    QTest::addRow("every slot measured")
+        << std::int16_t(0) << std::int16_t(0) << QStringLiteral("Ready...") << QStringList{};
+    QTest::addRow("link not opened: said once")
+        << std::int16_t(1) << std::int16_t(0) << QStringLiteral("Error:  1")
+        << QStringList{QStringLiteral("Unable to initialize GBP Mode...")};
+}
+
+void TestFormMain::checkThatCannotMeasureSaysSo() {
+    QFETCH(std::int16_t, initResult);
+    QFETCH(std::int16_t, slot3Size);
+    QFETCH(QString, status);
+    QFETCH(QStringList, messages);
+    Bench b;
+    b.library.initResults.push_back(initResult);
+    b.library.sizeResults[11].push_back(slot3Size);
+    QVERIFY(b.show());
+    QVERIFY(b.click(QStringLiteral("CheckButton")));
+
+    QCOMPARE(b.text(QStringLiteral("Status")), status);
+    QCOMPARE(b.messages, messages);
 }
 
 void TestFormMain::uploadAndDownloadShareTheDialog() {

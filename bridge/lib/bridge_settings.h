@@ -1,0 +1,30 @@
+#pragma once
+
+#include <array>
+#include <string>
+
+namespace hideaway::bridge {
+
+/// What the bridge needs to start its host: each from wine-bridge.conf, overridden by the
+/// environment.
+struct BridgeSettings {
+    std::string dll;     ///< the vendor's GBP.dll (`dll`, HIDEAWAY_GBP_DLL); empty: none named
+    std::string prefix;  ///< the Wine prefix (`prefix`, WINEPREFIX)
+    std::string wine = "wine";  ///< the wine program (`wine`, HIDEAWAY_WINE)
+    /// The serial devices behind COM1 to COM5 (`com1` .. `com5`, HIDEAWAY_GBP_COM1 ..); empty:
+    /// left as the prefix has it.
+    std::array<std::string, 5> com;
+    /// Where the settings came from, for messages.
+    std::string file;
+};
+
+/// Reads $XDG_CONFIG_HOME/hideaway100k/wine-bridge.conf (no file: no settings) and the
+/// environment. False, with reason, for a file that cannot be read or a line that is not
+/// understood: a setting that is silently ignored would send the user looking elsewhere.
+bool readBridgeSettings(BridgeSettings& settings, std::string& reason);
+
+/// Reads settings from text, as found in the file named `source`; exposed for the tests.
+bool parseBridgeSettings(const std::string& text, const std::string& source,
+                         BridgeSettings& settings, std::string& reason);
+
+}  // namespace hideaway::bridge

@@ -1,0 +1,254 @@
+// The command line through the Wine bridge to the simulated phone built as a Windows GBP.dll:
+// what only the bridge can get wrong (a host that dies, a DLL that does not load, no Wine).
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <memory>
+
+namespace {
+
+struct Run {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+QByteArray randomBytes(qsizetype size, quint32 seed) {
+    QRandomGenerator generator(seed);
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (char& byte : bytes) {
+        byte = static_cast<char>(generator.bounded(256));
+    }
+    return bytes;
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+/// The processes whose parent is parent and whose command line names gbp-host.exe.
+QList<qint64> hostsOf(qint64 parent) {
+    QList<qint64> hosts;
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool number = false;
+        const qint64 pid = entry.toLongLong(&number);
+        if (!number) {
+            continue;
+        }
+        const QByteArray stat = readFile(QStringLiteral("/proc/%1/stat").arg(pid));
+        // The parent is the second field after the name, which ends at the last ')'.
+        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields.at(1).toLongLong() == parent &&
+            readFile(QStringLiteral("/proc/%1/cmdline").arg(pid)).contains("gbp-host.exe")) {
+            hosts << pid;
+        }
+    }
+    return hosts;
+}
+
+}  // namespace
+
+class TestBridge : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void roundTripThroughTheBridge();
+    void hostKilledDuringASlowWrite();
+    void hostThatCannotStartTouchesNoSlot_data();
+    void hostThatCannotStartTouchesNoSlot();
+    void settingsFileNamesTheDllAndTheComPorts();
+
+private:
+    QProcessEnvironment environment() const;
+    Run run(const QStringList& arguments, const QProcessEnvironment& environment);
+    Run run(const QStringList& arguments) { return run(arguments, environment()); }
+    QString phoneFile(int slot) const {
+        return m_phone->filePath(QStringLiteral("nvm-18-%1.bin").arg(8 + slot, 2, 10, QChar('0')));
+    }
+
+    std::unique_ptr<QTemporaryDir> m_phone;
+    std::unique_ptr<QTemporaryDir> m_files;
+};
+
+void TestBridge::init() {
+    m_phone = std::make_unique<QTemporaryDir>();
+    m_files = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_phone->isValid() && m_files->isValid());
+}
+
+QProcessEnvironment TestBridge::environment() const {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HIDEAWAY_PHONE_DIR"), m_phone->path());
+    environment.remove(QStringLiteral("HIDEAWAY_PHONE_SETTINGS"));
+    environment.insert(QStringLiteral("HIDEAWAY_GBP_LIBRARY"), QStringLiteral(BRIDGE_LIBRARY));
+    environment.insert(QStringLiteral("HIDEAWAY_GBP_DLL"), QStringLiteral(TEST_DLLS "/GBP.dll"));
+    return environment;
+}
+
+Run TestBridge::run(const QStringList& arguments, const QProcessEnvironment& environment) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(CLI_PATH), arguments);
+    Run result;
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
+        return result;
+    }
+    result.status = process.exitCode();
+    result.out = QString::fromUtf8(process.readAllStandardOutput());
+    result.err = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+void TestBridge::roundTripThroughTheBridge() {
+    const QByteArray content = randomBytes(20990, 2);
+    const QString source = m_files->filePath(QStringLiteral("source.bin"));
+    const QString target = m_files->filePath(QStringLiteral("target.bin"));
+    QVERIFY(writeFile(source, content));
+
+    QCOMPARE(run({QStringLiteral("upload"), QStringLiteral("2"), source}).status, 0);
+    QCOMPARE(readFile(phoneFile(2)), content);
+    const Run check = run({QStringLiteral("check")});
+    QCOMPARE(check.status, 0);
+    QVERIFY2(check.out.contains(QStringLiteral("\n2     18/10     20990\n")),
+             qPrintable(check.out));
+    // The bridge is named with the DLL it hosts, as Windows names that.
+    const QString dll =
+        QStringLiteral("Z:" TEST_DLLS "/GBP.dll").replace(QLatin1Char('/'), QLatin1Char('\\'));
+    QVERIFY2(check.err.contains(QStringLiteral("library: " BRIDGE_LIBRARY " (Wine bridge to ") +
+                                dll + QStringLiteral(")\n")),
+             qPrintable(check.err));
+    QCOMPARE(run({QStringLiteral("download"), QStringLiteral("2"), target}).status, 0);
+    QCOMPARE(readFile(target), content);
+    QCOMPARE(run({QStringLiteral("clear"), QStringLiteral("2")}).status, 0);
+    QCOMPARE(readFile(phoneFile(2)), QByteArray());
+}
+
+void TestBridge::hostKilledDuringASlowWrite() {
+    const QByteArray old = "the old content";
+    QVERIFY(writeFile(phoneFile(3), old));
+    const QByteArray content = randomBytes(4000, 3);
+    const QString source = m_files->filePath(QStringLiteral("source.bin"));
+    QVERIFY(writeFile(source, content));
+    // About four seconds on the wire for the write alone.
+    QProcessEnvironment slow = environment();
+    slow.insert(QStringLiteral("HIDEAWAY_PHONE_SETTINGS"), QStringLiteral("baud = 9600"));
+
+    QProcess upload;
+    upload.setProcessEnvironment(slow);
+    upload.start(QStringLiteral(CLI_PATH), {QStringLiteral("upload"), QStringLiteral("3"), source});
+    QVERIFY(upload.waitForStarted());
+    QList<qint64> hosts;
+    QTRY_VERIFY_WITH_TIMEOUT(!(hosts = hostsOf(upload.processId())).isEmpty(), 60000);
+    QCOMPARE(hosts.size(), 1);
+    // The upload's first link empties the slot; the write follows on its second.
+    QTRY_VERIFY_WITH_TIMEOUT(QFile(phoneFile(3)).size() == 0, 60000);
+    QTest::qWait(1500);
+    QCOMPARE(::kill(static_cast<pid_t>(hosts.first()), SIGKILL), 0);
+    QVERIFY(upload.waitForFinished(60000));
+
+    QCOMPARE(upload.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(upload.exitCode(), 1);
+    const QString err = QString::fromUtf8(upload.readAllStandardError());
+    QVERIFY2(err.contains(QStringLiteral("ended during WriteNVMFile (killed by signal 9")),
+             qPrintable(err));
+    QVERIFY2(err.contains(QStringLiteral("the next InitGBPMode starts a new host")),
+             qPrintable(err));
+    QVERIFY2(err.contains(QStringLiteral(
+                 "upload to slot 3 failed: the slot did not read back as written; the slot may "
+                 "now be empty or hold part of the file")),
+             qPrintable(err));
+    QVERIFY(content.startsWith(readFile(phoneFile(3))));
+    QVERIFY(hostsOf(upload.processId()).isEmpty());
+
+    // The next command starts a new host and works.
+    const Run check = run({QStringLiteral("check")});
+    QCOMPARE(check.status, 0);
+}
+
+void TestBridge::hostThatCannotStartTouchesNoSlot_data() {
+    QTest::addColumn<QString>("dll");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("expected");
+
+    const QString path = qEnvironmentVariable("PATH");
+    QTest::addRow("DLL lacks a call") << QStringLiteral(TEST_DLLS "/GBP-lacking.dll") << path
+                                      << QStringLiteral("wine bridge: ") +
+                                             QStringLiteral("Z:" TEST_DLLS "/GBP-lacking.dll")
+                                                 .replace(QLatin1Char('/'), QLatin1Char('\\')) +
+                                             QStringLiteral(" lacks the call ReadNVMFile\n");
+    QTest::addRow("not a DLL")
+        << QStringLiteral(TEST_DLLS "/not-a-dll.dll") << path
+        << QStringLiteral("not-a-dll.dll is not a 32-bit Windows DLL (Windows error 193, 0xc1)");
+    QTest::addRow("no such DLL") << QStringLiteral(TEST_DLLS "/none.dll") << path
+                                 << QStringLiteral("none.dll: no such file");
+    QTest::addRow("no wine on the path")
+        << QStringLiteral(TEST_DLLS "/GBP.dll") << m_files->path()
+        << QStringLiteral(
+               "wine bridge: the program 'wine' was not found, so the phone's DLL "
+               "cannot run: install Debian's packages wine and wine32:i386");
+}
+
+void TestBridge::hostThatCannotStartTouchesNoSlot() {
+    QFETCH(QString, dll);
+    QFETCH(QString, path);
+    QFETCH(QString, expected);
+    QVERIFY(writeFile(phoneFile(1), "hello"));
+    const QString source = m_files->filePath(QStringLiteral("source.bin"));
+    QVERIFY(writeFile(source, "new"));
+    QProcessEnvironment broken = environment();
+    broken.insert(QStringLiteral("HIDEAWAY_GBP_DLL"), dll);
+    broken.insert(QStringLiteral("PATH"), path);
+
+    const Run upload = run({QStringLiteral("upload"), QStringLiteral("1"), source}, broken);
+
+    QCOMPARE(upload.status, 1);
+    QVERIFY2(upload.err.contains(expected), qPrintable(upload.err));
+    QVERIFY2(upload.err.contains(QStringLiteral("(library result -32768)")),
+             qPrintable(upload.err));
+    QVERIFY2(upload.err.contains(QStringLiteral("; the slot was not touched")),
+             qPrintable(upload.err));
+    QCOMPARE(readFile(phoneFile(1)), QByteArray("hello"));
+}
+
+void TestBridge::settingsFileNamesTheDllAndTheComPorts() {
+    QTemporaryDir config;
+    QVERIFY(config.isValid());
+    QVERIFY(QDir().mkpath(config.filePath(QStringLiteral("hideaway100k"))));
+    const QString file = config.filePath(QStringLiteral("hideaway100k/wine-bridge.conf"));
+    QVERIFY(writeFile(file, "# the phone\ndll = " TEST_DLLS "/GBP.dll\ncom2 = /dev/null\n"));
+    QVERIFY(writeFile(phoneFile(1), "hello"));
+    QProcessEnvironment configured = environment();
+    configured.remove(QStringLiteral("HIDEAWAY_GBP_DLL"));
+    configured.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+
+    QCOMPARE(run({QStringLiteral("check")}, configured).status, 0);
+    const QString link = qEnvironmentVariable("WINEPREFIX") + QStringLiteral("/dosdevices/com2");
+    QCOMPARE(QFile::symLinkTarget(link), QStringLiteral("/dev/null"));
+
+    // A line the bridge does not understand stops it before any slot is touched.
+    QVERIFY(writeFile(file, "dll = " TEST_DLLS "/GBP.dll\nport = 2\n"));
+    const Run refused = run({QStringLiteral("clear"), QStringLiteral("1")}, configured);
+    QCOMPARE(refused.status, 1);
+    QVERIFY2(
+        refused.err.contains(file + QStringLiteral(" line 2: port: not a setting of the "
+                                                   "bridge (dll, prefix, wine, com1 to com5)")),
+        qPrintable(refused.err));
+    QCOMPARE(readFile(phoneFile(1)), QByteArray("hello"));
+}
+
+QTEST_GUILESS_MAIN(TestBridge)
+#include "tst_bridge.moc"

@@ -1,0 +1,58 @@
+#pragma once
+
+// The bytes that pass between the native libGBP.so and gbp-host.exe over the host's standard
+// input and output. Both sides run on x86, so numbers travel in its little-endian order as they
+// lie in memory. Plain C++, no platform headers: the two sides are built by different compilers.
+#include <cstdint>
+
+namespace hideaway::bridge {
+
+/// The host's first words, once: kHelloMagic, then a HelloHeader, then `textLength` bytes of
+/// UTF-8 text: the DLL's full path when it loaded with all six calls, otherwise why not.
+inline constexpr char kHelloMagic[4] = {'G', 'B', 'P', 'H'};
+
+#pragma pack(push, 1)
+struct HelloHeader {
+    std::uint8_t loaded;  // 1: ready for requests; 0: the text says what went wrong, the host ends
+    std::uint32_t textLength;
+};
+
+enum class Operation : std::uint8_t {
+    InitGBPMode = 1,
+    EndGBPMode,
+    ClearNVMFile,
+    WriteNVMFile,
+    GetNVMFileSize,
+    ReadNVMFile,
+};
+
+/// One call. For InitGBPMode `first` is the port; for the NVM calls `first` and `second` are the
+/// file's group and number. `length` is a write's length or a read's maximum, and `hasBuffer`
+/// says whether the caller gave a buffer at all, so that the DLL sees a null one as the caller
+/// passed it. A write with a buffer and a length above 0 is followed by its `length` bytes.
+struct Request {
+    Operation operation;
+    std::uint8_t first;
+    std::uint8_t second;
+    std::uint8_t hasBuffer;
+    std::int32_t length;
+};
+
+/// The call's result. A read with a buffer and a result above 0 is followed by the count of
+/// bytes the DLL placed (the result, at most the maximum) as a std::int32_t, then those bytes.
+struct Answer {
+    std::int16_t result;
+};
+#pragma pack(pop)
+
+static_assert(sizeof(HelloHeader) == 5 && sizeof(Request) == 8 && sizeof(Answer) == 2);
+
+/// The most bytes one write or read carries; far above any NVM file, and it keeps a bad length
+/// from making either side allocate without bound.
+inline constexpr std::int32_t kMaxTransfer = 16 * 1024 * 1024;
+
+/// The six calls' names as the DLL exports them, in Operation order.
+inline constexpr const char* kCallNames[6] = {"InitGBPMode",  "EndGBPMode",     "ClearNVMFile",
+                                              "WriteNVMFile", "GetNVMFileSize", "ReadNVMFile"};
+
+}  // namespace hideaway::bridge
