@@ -8,6 +8,7 @@
 #   Hideaway100K-*.exe     an installer for it
 #   window-under-wine.png  the real window under Wine after Check, an upload and a download
 # Then it runs the test suite, built for Windows, under Wine, and tries the real window there.
+# Before all that it runs the tests of the native programs' Wine bridge, which need MinGW and Wine.
 # The cache is $HIDEAWAY_CACHE_DIR, by default ~/.cache/hideaway100k.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -29,6 +30,15 @@ phase_done() {
 }
 phase_done "Debian packages"
 
+# With MinGW and Wine now in place, the native build makes the Wine bridge too; its tests run
+# there, on the native programs.
+bridge_status=0
+cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$root/build" -j"$jobs"
+QT_QPA_PLATFORM=offscreen ctest --test-dir "$root/build" -R bridge --output-on-failure ||
+    bridge_status=1
+phase_done "Wine bridge tests"
+
 bash "$root/windows/build-qt.sh" "$qt"
 phase_done "Qt"
 
@@ -49,7 +59,7 @@ rm -rf "$out/_CPack_Packages"
 phase_done "ZIP and installer"
 echo "windows: made $out/Hideaway100K and $(cd "$out" && ls Hideaway100K-*.zip Hideaway100K-*.exe | tr '\n' ' ')"
 
-status=0
+status=$bridge_status
 ctest --test-dir "$out/build" --output-on-failure -j"$jobs" || status=$?
 phase_done "tests under Wine"
 # The installed folder as a user gets it, in the real window on a virtual display.
