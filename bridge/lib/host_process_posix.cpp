@@ -6,11 +6,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -126,8 +129,50 @@ std::string wineNotFound(const std::string& wine, int error) {
     return "'" + wine + "' could not be started: " + std::strerror(error);
 }
 
-/// Points the prefix's COM1 to COM5 at the serial devices named; a device the user may not open
-/// is said at once, since the DLL would only report that it found no phone.
+/// Records the serial devices in the prefix's registry (HKLM\Software\Wine\Ports), from
+/// which Wine's mount manager makes the COM links whenever Wine's server starts: it would
+/// otherwise give the COM numbers to the serial devices it finds by itself. Only a change costs
+/// the runs of `wine reg`; the last ports written are kept in a file of the prefix.
+void registerComPorts(const BridgeSettings& settings, std::vector<std::string>& environment) {
+    std::string wanted;
+    for (std::size_t i = 0; i < settings.com.size(); ++i) {
+        wanted += "COM" + std::to_string(i + 1) + "=" + settings.com.at(i) + "\n";
+    }
+    const std::filesystem::path stamp =
+        std::filesystem::path(settings.prefix) / "hideaway-com-ports";
+    std::ifstream written(stamp);
+    std::ostringstream text;
+    text << written.rdbuf();
+    const bool noPorts = std::all_of(settings.com.begin(), settings.com.end(),
+                                     [](const std::string& device) { return device.empty(); });
+    // A prefix where no port was ever recorded has none to remove.
+    if (text.str() == wanted || (noPorts && !written.is_open())) {
+        return;
+    }
+    for (std::size_t i = 0; i < settings.com.size(); ++i) {
+        const std::string port = "COM" + std::to_string(i + 1);
+        const std::string& device = settings.com.at(i);
+        int status = 0;
+        if (device.empty()) {
+            runQuietly(settings.wine,
+                       {"reg", "delete", "HKLM\\Software\\Wine\\Ports", "/v", port, "/f"},
+                       environment, status);
+        } else if (runQuietly(settings.wine,
+                              {"reg", "add", "HKLM\\Software\\Wine\\Ports", "/v", port, "/d",
+                               device, "/f"},
+                              environment, status) != 0 ||
+                   status != 0) {
+            std::fprintf(stderr, "wine bridge: cannot record %s as %s in the Wine prefix\n",
+                         device.c_str(), port.c_str());
+            return;
+        }
+    }
+    std::ofstream(stamp) << wanted;
+}
+
+/// Points the prefix's COM1 to COM5 at the serial devices named, for a Wine server that is
+/// already running; a device the user may not open is said at once, since the DLL would only
+/// report that it found no phone.
 void linkComPorts(const BridgeSettings& settings) {
     const std::filesystem::path devices = std::filesystem::path(settings.prefix) / "dosdevices";
     std::error_code ignored;
@@ -222,6 +267,7 @@ bool HostProcess::start(const BridgeSettings& settings, const std::string& hostP
             return false;
         }
     }
+    registerComPorts(settings, environment);
     linkComPorts(settings);
 
     int toHost[2] = {-1, -1};

@@ -238,6 +238,14 @@ void TestBridge::settingsFileNamesTheDllAndTheComPorts() {
     QCOMPARE(run({QStringLiteral("check")}, configured).status, 0);
     const QString link = qEnvironmentVariable("WINEPREFIX") + QStringLiteral("/dosdevices/com2");
     QCOMPARE(QFile::symLinkTarget(link), QStringLiteral("/dev/null"));
+    // Also where Wine makes the links from whenever its server starts.
+    QProcess query;
+    query.setProcessEnvironment(configured);
+    query.start(QStringLiteral("wine"), {QStringLiteral("reg"), QStringLiteral("query"),
+                                         QStringLiteral("HKLM\\Software\\Wine\\Ports"),
+                                         QStringLiteral("/v"), QStringLiteral("COM2")});
+    QVERIFY(query.waitForFinished(60000));
+    QVERIFY2(query.readAllStandardOutput().contains("/dev/null"), "COM2 is not in the registry");
 
     // A line the bridge does not understand stops it before any slot is touched.
     QVERIFY(writeFile(file, "dll = " TEST_DLLS "/GBP.dll\nport = 2\n"));
