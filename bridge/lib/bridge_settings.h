@@ -23,7 +23,7 @@ struct BridgeSettings {
 /// understood: a setting that is silently ignored would send the user looking elsewhere.
 bool readBridgeSettings(BridgeSettings& settings, std::string& reason);
 
-/// Reads settings from text, as found in the file named `source`; exposed for the tests.
+/// Reads settings from text, as found in the file named `source`, over those already set.
 bool parseBridgeSettings(const std::string& text, const std::string& source,
                          BridgeSettings& settings, std::string& reason);
 
