@@ -182,21 +182,30 @@ void TestBridge::hostKilledDuringASlowWrite() {
 void TestBridge::hostThatCannotStartTouchesNoSlot_data() {
     QTest::addColumn<QString>("dll");
     QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("wine");
     QTest::addColumn<QString>("expected");
 
     const QString path = qEnvironmentVariable("PATH");
-    QTest::addRow("DLL lacks a call") << QStringLiteral(TEST_DLLS "/GBP-lacking.dll") << path
-                                      << QStringLiteral("wine bridge: ") +
-                                             QStringLiteral("Z:" TEST_DLLS "/GBP-lacking.dll")
-                                                 .replace(QLatin1Char('/'), QLatin1Char('\\')) +
-                                             QStringLiteral(" lacks the call ReadNVMFile\n");
+    QTest::addRow("DLL lacks a call")
+        << QStringLiteral(TEST_DLLS "/GBP-lacking.dll") << path << QString()
+        << QStringLiteral("wine bridge: ") +
+               QStringLiteral("Z:" TEST_DLLS "/GBP-lacking.dll")
+                   .replace(QLatin1Char('/'), QLatin1Char('\\')) +
+               QStringLiteral(" lacks the call ReadNVMFile\n");
     QTest::addRow("not a DLL")
-        << QStringLiteral(TEST_DLLS "/not-a-dll.dll") << path
+        << QStringLiteral(TEST_DLLS "/not-a-dll.dll") << path << QString()
         << QStringLiteral("not-a-dll.dll is not a 32-bit Windows DLL (Windows error 193, 0xc1)");
-    QTest::addRow("no such DLL") << QStringLiteral(TEST_DLLS "/none.dll") << path
+    QTest::addRow("no such DLL") << QStringLiteral(TEST_DLLS "/none.dll") << path << QString()
                                  << QStringLiteral("none.dll: no such file");
+    // A wine that ends without a word, as one without its 32-bit half does for a 32-bit program.
+    QTest::addRow("no 32-bit Wine")
+        << QStringLiteral(TEST_DLLS "/GBP.dll") << path << QStringLiteral("/bin/false")
+        << QStringLiteral(
+               "did not start under /bin/false (exit status 1); it is a 32-bit Windows "
+               "program, so Wine's 32-bit half is needed: install Debian's packages "
+               "wine and wine32:i386");
     QTest::addRow("no wine on the path")
-        << QStringLiteral(TEST_DLLS "/GBP.dll") << m_files->path()
+        << QStringLiteral(TEST_DLLS "/GBP.dll") << QStringLiteral("/nonexistent") << QString()
         << QStringLiteral(
                "wine bridge: the program 'wine' was not found, so the phone's DLL "
                "cannot run: install Debian's packages wine and wine32:i386");
@@ -205,6 +214,7 @@ void TestBridge::hostThatCannotStartTouchesNoSlot_data() {
 void TestBridge::hostThatCannotStartTouchesNoSlot() {
     QFETCH(QString, dll);
     QFETCH(QString, path);
+    QFETCH(QString, wine);
     QFETCH(QString, expected);
     QVERIFY(writeFile(phoneFile(1), "hello"));
     const QString source = m_files->filePath(QStringLiteral("source.bin"));
@@ -212,6 +222,9 @@ void TestBridge::hostThatCannotStartTouchesNoSlot() {
     QProcessEnvironment broken = environment();
     broken.insert(QStringLiteral("HIDEAWAY_GBP_DLL"), dll);
     broken.insert(QStringLiteral("PATH"), path);
+    if (!wine.isEmpty()) {
+        broken.insert(QStringLiteral("HIDEAWAY_WINE"), wine);
+    }
 
     const Run upload = run({QStringLiteral("upload"), QStringLiteral("1"), source}, broken);
 
