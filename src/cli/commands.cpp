@@ -12,8 +12,10 @@
 #include <sys/stat.h>
 #endif
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
+#include <numeric>
 #include <optional>
 
 #include "app_error.h"
@@ -21,12 +23,10 @@
 #include "backup_manifest.h"
 #include "command_line.h"
 #include "file_transfer.h"
-#include "link_journal.h"
 #include "slot_operations.h"
 #include "slot_table.h"
 #include "terminal.h"
 #include "terminal_view.h"
-#include "transfer_steps.h"
 
 namespace hideaway::cli {
 
@@ -46,18 +46,9 @@ QString linkFailure(const Invocation& invocation, std::int16_t result) {
         .arg(QString::number(invocation.port), QString::number(result), kGuide);
 }
 
-/// The reason in the last message an operation showed, without the window's words before it.
-QString reasonShown(const TerminalView& view) {
-    if (view.messages().isEmpty()) {
-        return QStringLiteral("no reason given");
-    }
-    const QString& message = view.messages().last();
-    const qsizetype cut = message.indexOf(QLatin1String("\r\n"));
-    return cut < 0 ? message : message.mid(cut + 2);
-}
-
-bool showed(const TerminalView& view, const char* message) {
-    return view.messages().contains(QLatin1String(message));
+/// The reason an operation gave for its failure.
+QString reasonGiven(const SlotOutcome& outcome) {
+    return outcome.reason.isEmpty() ? QStringLiteral("no reason given") : outcome.reason;
 }
 
 QString slotList(const QList<int>& numbers) {
@@ -71,12 +62,12 @@ QString slotList(const QList<int>& numbers) {
     return texts.join(QStringLiteral(", "));
 }
 
-/// The sizes the check just wrote into the byte count fields.
-Sizes checkedSizes(const TerminalView& view) {
+/// The sizes the check shows: a slot the library failed to measure shows as empty.
+Sizes checkedSizes(const SlotOutcome& outcome) {
     Sizes sizes{};
     for (const SlotRow& slot : kSlotTable) {
         sizes.at(static_cast<std::size_t>(slot.number - 1)) =
-            view.slotBytes(slot.number).toLongLong();
+            std::max<qint64>(0, outcome.size(slot.number));
     }
     return sizes;
 }
@@ -84,17 +75,17 @@ Sizes checkedSizes(const TerminalView& view) {
 int check(const Invocation& invocation, GbpLibrary& library, Terminal& terminal,
           const std::function<QString()>& libraryFile) {
     TerminalView view(terminal, invocation.port);
-    LinkJournal journal(library);
-    if (!CheckSlots(view, journal)) {
-        if (journal.failedLink) {
-            terminal.error(linkFailure(invocation, *journal.failedLink));
+    const SlotOutcome outcome = CheckSlots(view, library);
+    if (!outcome) {
+        if (outcome.failure == SlotOutcome::Failure::LinkNotOpened) {
+            terminal.error(linkFailure(invocation, outcome.libraryResult));
         } else {
             QStringList unmeasured;
             for (const SlotRow& slot : kSlotTable) {
-                if (journal.sizes[slot.fileNumber] < 0) {
+                if (outcome.size(slot.number) < 0) {
                     unmeasured << QStringLiteral("slot %1 (library result %2)")
                                       .arg(slot.number)
-                                      .arg(journal.sizes[slot.fileNumber]);
+                                      .arg(outcome.size(slot.number));
                 }
             }
             terminal.error(QStringLiteral("check failed: could not measure ") +
@@ -102,7 +93,7 @@ int check(const Invocation& invocation, GbpLibrary& library, Terminal& terminal,
         }
         return kExitFailed;
     }
-    const Sizes sizes = checkedSizes(view);
+    const Sizes sizes = checkedSizes(outcome);
     for (const SlotRow& slot : kSlotTable) {
         const qint64 size = sizes.at(static_cast<std::size_t>(slot.number - 1));
         if (size > SlotCapacity) {
@@ -113,7 +104,7 @@ int check(const Invocation& invocation, GbpLibrary& library, Terminal& terminal,
                                .arg(size));
         }
     }
-    const qint64 total = view.totalHidden().toLongLong();
+    const qint64 total = std::accumulate(sizes.begin(), sizes.end(), qint64{0});
     if (invocation.json) {
         QJsonArray slotArray;
         for (const SlotRow& slot : kSlotTable) {
@@ -143,64 +134,64 @@ int check(const Invocation& invocation, GbpLibrary& library, Terminal& terminal,
 }
 
 /// Why an upload failed, and what it did to the slot, from what the operation showed and did.
-QString uploadFailure(const Invocation& invocation, const QString& path, const TerminalView& view,
-                      const LinkJournal& journal) {
-    if (journal.failedLink && journal.slotTouched) {
+QString uploadFailure(const Invocation& invocation, const QString& path,
+                      const SlotOutcome& outcome) {
+    using Failure = SlotOutcome::Failure;
+    if (outcome.failure == Failure::LinkNotOpened && outcome.slotTouched) {
         return QStringLiteral(
                    "the slot was emptied over the upload's first link, but the second "
                    "link did not open (library result %1): another program took the "
                    "phone between the two links, or the phone stopped answering. The "
                    "slot may be empty now; upload the file again (%2)")
-            .arg(QString::number(*journal.failedLink), kGuide);
+            .arg(QString::number(outcome.libraryResult), kGuide);
     }
-    if (journal.failedLink) {
-        return linkFailure(invocation, *journal.failedLink) +
+    if (outcome.failure == Failure::LinkNotOpened) {
+        return linkFailure(invocation, outcome.libraryResult) +
                QStringLiteral("; the slot was not touched");
     }
-    if (showed(view, "FileSize MUST be under 21000 Bytes!!!")) {
+    if (outcome.failure == Failure::FileTooLarge) {
         return QStringLiteral(
                    "%1 holds %2 bytes, more than a slot takes (20990); the slot was "
                    "not touched")
             .arg(path, QString::number(QFileInfo(path).size()));
     }
-    const QString reason = showed(view, "ERROR writing SLOT Content! Please Try Again!")
+    const QString reason = outcome.failure == Failure::NotVerified
                                ? QStringLiteral("the slot did not read back as written")
-                               : reasonShown(view);
-    return reason + (journal.slotTouched
+                               : reasonGiven(outcome);
+    return reason + (outcome.slotTouched
                          ? QStringLiteral("; the slot may now be empty or hold part of the file")
                          : QStringLiteral("; the slot was not touched"));
 }
 
 int upload(const Invocation& invocation, GbpLibrary& library, Terminal& terminal) {
     TerminalView view(terminal, invocation.port);
-    LinkJournal journal(library);
     const QString path = QFileInfo(invocation.path).absoluteFilePath();
     PathDialog dialog(path);
-    if (!UploadSlot(slotRow(invocation.slot), view, journal, dialog)) {
+    const SlotOutcome outcome = UploadSlot(slotRow(invocation.slot), view, library, dialog);
+    if (!outcome) {
         terminal.error(QStringLiteral("upload to slot %1 failed: ").arg(invocation.slot) +
-                       uploadFailure(invocation, path, view, journal));
+                       uploadFailure(invocation, path, outcome));
         return kExitFailed;
     }
     terminal.result(QStringLiteral("slot %1: %2 bytes written and verified")
                         .arg(invocation.slot)
-                        .arg(view.slotBytes(invocation.slot)));
+                        .arg(outcome.bytes));
     return kExitDone;
 }
 
 /// Why a download failed; the file named is never left half-written.
-QString downloadFailure(const Invocation& invocation, int slot, const TerminalView& view,
-                        const LinkJournal& journal) {
-    if (journal.failedLink) {
-        return linkFailure(invocation, *journal.failedLink) +
+QString downloadFailure(const Invocation& invocation, int slot, const SlotOutcome& outcome) {
+    if (outcome.failure == SlotOutcome::Failure::LinkNotOpened) {
+        return linkFailure(invocation, outcome.libraryResult) +
                QStringLiteral("; no file was written");
     }
-    if (journal.readResult && isFailedRead(*journal.readResult)) {
+    if (outcome.failure == SlotOutcome::Failure::ReadFailed) {
         return QStringLiteral("slot %1 could not be read (library result %2); no file was written")
             .arg(slot)
-            .arg(*journal.readResult);
+            .arg(outcome.libraryResult);
     }
     return QStringLiteral("download of slot %1 failed: %2")
-        .arg(QString::number(slot), reasonShown(view));
+        .arg(QString::number(slot), reasonGiven(outcome));
 }
 
 int download(const Invocation& invocation, GbpLibrary& library, Terminal& terminal) {
@@ -212,33 +203,33 @@ int download(const Invocation& invocation, GbpLibrary& library, Terminal& termin
         return kExitFailed;
     }
     TerminalView view(terminal, invocation.port);
-    LinkJournal journal(library);
     PathDialog dialog(target.filePath());
-    if (!DownloadSlot(slotRow(invocation.slot), view, journal, dialog)) {
-        terminal.error(downloadFailure(invocation, invocation.slot, view, journal));
+    const SlotOutcome outcome = DownloadSlot(slotRow(invocation.slot), view, library, dialog);
+    if (!outcome) {
+        terminal.error(downloadFailure(invocation, invocation.slot, outcome));
         return kExitFailed;
     }
     terminal.result(QStringLiteral("slot %1: %2 bytes saved to %3")
                         .arg(invocation.slot)
-                        .arg(view.slotBytes(invocation.slot), target.filePath()));
+                        .arg(QString::number(outcome.bytes), target.filePath()));
     return kExitDone;
 }
 
 int clear(const Invocation& invocation, GbpLibrary& library, Terminal& terminal) {
     TerminalView view(terminal, invocation.port);
-    LinkJournal journal(library);
     const SlotRow& slot = slotRow(invocation.slot);
-    if (!ClearSlot(slot, view, journal)) {
-        const std::int16_t size = journal.sizes[slot.fileNumber];
-        if (journal.failedLink) {
-            terminal.error(linkFailure(invocation, *journal.failedLink) +
+    const SlotOutcome outcome = ClearSlot(slot, view, library);
+    if (!outcome) {
+        const std::int16_t size = outcome.size(slot.number);
+        if (outcome.failure == SlotOutcome::Failure::LinkNotOpened) {
+            terminal.error(linkFailure(invocation, outcome.libraryResult) +
                            QStringLiteral("; slot %1 was not touched").arg(slot.number));
-        } else if (size > 0) {
+        } else if (outcome.failure == SlotOutcome::Failure::NotCleared) {
             terminal.error(QStringLiteral("slot %1 was not cleared: it still holds %2 bytes (the "
                                           "library answered the clear with %3)")
                                .arg(slot.number)
                                .arg(size)
-                               .arg(journal.clearResult.value_or(0)));
+                               .arg(outcome.libraryResult));
         } else {
             terminal.error(QStringLiteral("slot %1 could not be measured after the clear (library "
                                           "result %2); it may still hold its file")
@@ -279,16 +270,16 @@ int backup(const Invocation& invocation, GbpLibrary& library, Terminal& terminal
     }
 
     TerminalView view(terminal, invocation.port);
-    LinkJournal journal(library);
     const QString unchanged = QStringLiteral("; the backup in %1 was not changed").arg(folder);
-    if (!CheckSlots(view, journal)) {
-        terminal.error((journal.failedLink ? linkFailure(invocation, *journal.failedLink)
-                                           : QStringLiteral("the check did not measure every "
-                                                            "slot")) +
+    const SlotOutcome checked = CheckSlots(view, library);
+    if (!checked) {
+        terminal.error((checked.failure == SlotOutcome::Failure::LinkNotOpened
+                            ? linkFailure(invocation, checked.libraryResult)
+                            : QStringLiteral("the check did not measure every slot")) +
                        unchanged);
         return kExitFailed;
     }
-    const Sizes sizes = checkedSizes(view);
+    const Sizes sizes = checkedSizes(checked);
 
     // The new backup is made in a folder of its own beside the old one and takes its place only
     // once every slot is saved and checked: a backup that fails half-way, after minutes on a slow
@@ -311,10 +302,10 @@ int backup(const Invocation& invocation, GbpLibrary& library, Terminal& terminal
         const QString path = staging.filePath(slotFileName(slot.number));
         PathDialog dialog(path);
         steps.next();
-        if (!DownloadSlot(slot, view, journal, dialog)) {
+        if (const SlotOutcome saved = DownloadSlot(slot, view, library, dialog); !saved) {
             terminal.error(QStringLiteral("slot %1 could not be saved (%2)")
                                .arg(QString::number(slot.number),
-                                    downloadFailure(invocation, slot.number, view, journal)) +
+                                    downloadFailure(invocation, slot.number, saved)) +
                            unchanged);
             return kExitFailed;
         }
@@ -411,12 +402,13 @@ int restore(const Invocation& invocation, GbpLibrary& library, Terminal& termina
             continue;
         }
         TerminalView view(terminal, invocation.port);
-        LinkJournal journal(library);
         PathDialog dialog(path);
+        SlotOutcome outcome;
         QString reason;
         try {
-            if (!UploadSlot(slotRow(entry.slot), view, journal, dialog)) {
-                reason = uploadFailure(invocation, path, view, journal);
+            UploadSlot(slotRow(entry.slot), view, library, dialog, outcome);
+            if (!outcome) {
+                reason = uploadFailure(invocation, path, outcome);
             } else {
                 // The upload read the file again; it must still be the file that was checked.
                 const std::optional<QByteArray> data = readSmallFile(path, kUploadLimit);
@@ -429,12 +421,12 @@ int restore(const Invocation& invocation, GbpLibrary& library, Terminal& termina
             }
         } catch (const AppError& error) {
             reason = QStringLiteral("error %1: %2").arg(error.number()).arg(error.description()) +
-                     (journal.slotTouched ? QStringLiteral("; the slot may now be empty or hold "
+                     (outcome.slotTouched ? QStringLiteral("; the slot may now be empty or hold "
                                                            "part of the file")
                                           : QStringLiteral("; the slot was not touched"));
         }
         if (!reason.isEmpty()) {
-            if (!journal.slotTouched) {
+            if (!outcome.slotTouched) {
                 pending.prepend(entry.slot);
             }
             terminal.error(QStringLiteral("restore stopped at slot %1: %2. Slots written and "
