@@ -6,7 +6,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,6 +20,12 @@
 #include <sys/stat.h>
 #endif
 
+#include "test_files.h"
+
+using hideaway::test::randomBytes;
+using hideaway::test::readFile;
+using hideaway::test::writeFile;
+
 namespace {
 
 struct Run {
@@ -28,25 +33,6 @@ struct Run {
     QString out;
     QString err;
 };
-
-QByteArray randomBytes(qsizetype size, quint32 seed) {
-    QRandomGenerator generator(seed);
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (char& byte : bytes) {
-        byte = static_cast<char>(generator.bounded(256));
-    }
-    return bytes;
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
-}
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QByteArray sha256(const QByteArray& data) {
     return QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex();
