@@ -562,6 +562,10 @@ void CliTest::messagesSayWhatHappened_data() {
         << QStringLiteral(
                "hideaway100k-cli: warning: slot 2 reports 30000 bytes, more than a "
                "slot holds (21000)");
+    QTest::addRow("check with a slot not measured")
+        << QStringList{"check"} << QByteArray("force.GetNVMFileSize.10 = -1") << 1
+        << QStringLiteral(
+               "hideaway100k-cli: check failed: could not measure slot 2 (library result -1)\n");
     QTest::addRow("backup of one slot") << QStringList{"backup", "FOLDER"} << QByteArray() << 0
                                         << QStringLiteral("backup of 1 slot (5 bytes) in ");
 }
