@@ -126,8 +126,9 @@ CheckedManifest readManifest(const QString& folder) {
         }
         // A slot may hold up to 10 bytes more than an upload takes; restore puts back the others.
         if (bytes > SlotCapacity) {
-            return refused(where +
-                           QStringLiteral("%1 bytes, more than a slot holds (21000)").arg(bytes));
+            return refused(where + QStringLiteral("%1 bytes, more than a slot holds (%2)")
+                                       .arg(bytes)
+                                       .arg(SlotCapacity));
         }
         const QString sha = object.value(QStringLiteral("sha256")).toString();
         if (!isSha256Hex(sha)) {

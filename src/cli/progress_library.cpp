@@ -40,7 +40,7 @@ private:
 
 ProgressLibrary::ProgressLibrary(GbpLibrary& library, Terminal& terminal, bool showProgress,
                                  std::function<QString()> loadedFrom)
-    : m_library(library), m_terminal(terminal), m_loadedFrom(std::move(loadedFrom)) {
+    : ForwardingLibrary(library), m_terminal(terminal), m_loadedFrom(std::move(loadedFrom)) {
     if (showProgress) {
         m_ticker = std::thread([this] { tick(); });
     }
@@ -121,37 +121,37 @@ void ProgressLibrary::tick() {
     }
 }
 
-std::int16_t ProgressLibrary::InitGBPMode(std::uint8_t port) {
-    const Step step(*this, QStringLiteral("opening the link on COM%1").arg(port));
-    return m_library.InitGBPMode(port);
-}
-
-std::int16_t ProgressLibrary::EndGBPMode() {
-    const Step step(*this, QStringLiteral("ending the link"), false);
-    return m_library.EndGBPMode();
-}
-
-std::int16_t ProgressLibrary::ClearNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber) {
-    const Step step(*this, QStringLiteral("emptying ") + nvmName(fileGroup, fileNumber));
-    return m_library.ClearNVMFile(fileGroup, fileNumber);
-}
-
-std::int16_t ProgressLibrary::WriteNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber,
-                                           std::uint8_t* buffer, std::int32_t length) {
-    const Step step(*this, QStringLiteral("writing %1 bytes to %2")
-                               .arg(QString::number(length), nvmName(fileGroup, fileNumber)));
-    return m_library.WriteNVMFile(fileGroup, fileNumber, buffer, length);
-}
-
-std::int16_t ProgressLibrary::GetNVMFileSize(std::uint8_t fileGroup, std::uint8_t fileNumber) {
-    const Step step(*this, QStringLiteral("measuring ") + nvmName(fileGroup, fileNumber), false);
-    return m_library.GetNVMFileSize(fileGroup, fileNumber);
-}
-
-std::int16_t ProgressLibrary::ReadNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber,
-                                          std::uint8_t* buffer, std::int32_t maxLength) {
-    const Step step(*this, QStringLiteral("reading ") + nvmName(fileGroup, fileNumber));
-    return m_library.ReadNVMFile(fileGroup, fileNumber, buffer, maxLength);
+std::int16_t ProgressLibrary::around(const LibraryCall& call,
+                                     const std::function<std::int16_t()>& forward) {
+    using Operation = LibraryCall::Operation;
+    const QString nvm = nvmName(call.fileGroup, call.fileNumber);
+    QString text;
+    // Measuring and ending the link are shown in the full trace only.
+    bool shown = true;
+    switch (call.operation) {
+        case Operation::InitGBPMode:
+            text = QStringLiteral("opening the link on COM%1").arg(call.port);
+            break;
+        case Operation::EndGBPMode:
+            text = QStringLiteral("ending the link");
+            shown = false;
+            break;
+        case Operation::ClearNVMFile:
+            text = QStringLiteral("emptying ") + nvm;
+            break;
+        case Operation::WriteNVMFile:
+            text = QStringLiteral("writing %1 bytes to %2").arg(QString::number(call.length), nvm);
+            break;
+        case Operation::GetNVMFileSize:
+            text = QStringLiteral("measuring ") + nvm;
+            shown = false;
+            break;
+        case Operation::ReadNVMFile:
+            text = QStringLiteral("reading ") + nvm;
+            break;
+    }
+    const Step step(*this, text, shown);
+    return forward();
 }
 
 }  // namespace hideaway::cli

@@ -9,7 +9,7 @@
 #include <mutex>
 #include <thread>
 
-#include "gbp_library.h"
+#include "forwarding_library.h"
 
 namespace hideaway::cli {
 
@@ -21,7 +21,7 @@ class Terminal;
 /// library, its file is shown too. A call that blocks for more than a second shows a progress line
 /// (the step and the seconds spent) until it returns. The line is drawn by a thread of its own,
 /// since the call itself holds the calling thread.
-class ProgressLibrary final : public GbpLibrary {
+class ProgressLibrary final : public ForwardingLibrary {
 public:
     /// With showProgress false (standard error is not a terminal) no thread runs and nothing is
     /// drawn. loadedFrom tells the full path of the library once it is loaded, empty before.
@@ -32,23 +32,15 @@ public:
     ProgressLibrary(const ProgressLibrary&) = delete;
     ProgressLibrary& operator=(const ProgressLibrary&) = delete;
 
-    std::int16_t InitGBPMode(std::uint8_t port) override;
-    std::int16_t EndGBPMode() override;
-    std::int16_t ClearNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber) override;
-    std::int16_t WriteNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber, std::uint8_t* buffer,
-                              std::int32_t length) override;
-    std::int16_t GetNVMFileSize(std::uint8_t fileGroup, std::uint8_t fileNumber) override;
-    std::int16_t ReadNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber, std::uint8_t* buffer,
-                             std::int32_t maxLength) override;
-
 private:
     class Step;
 
+    std::int16_t around(const LibraryCall& call,
+                        const std::function<std::int16_t()>& forward) override;
     void begin(const QString& step, bool shown);
     void end();
     void tick();
 
-    GbpLibrary& m_library;
     Terminal& m_terminal;
     std::function<QString()> m_loadedFrom;
     bool m_libraryShown = false;

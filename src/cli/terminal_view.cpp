@@ -29,7 +29,6 @@ void TerminalView::setLcdStatus(const QString& text) {
 }
 
 void TerminalView::showMessage(const QString& text) {
-    m_messages << text;
     field(QStringLiteral("message"), text);
 }
 
@@ -47,7 +46,6 @@ QString TerminalView::slotBytes(int slot) const {
 }
 
 void TerminalView::setTotalHidden(const QString& text) {
-    m_total = text;
     field(QStringLiteral("total hidden bytes"), text);
 }
 

@@ -3,7 +3,6 @@
 #include <array>
 
 #include <QString>
-#include <QStringList>
 
 #include "file_dialog.h"
 #include "slot_table.h"
@@ -15,9 +14,9 @@ class Terminal;
 
 /// The status fields of the window, for a terminal: with --verbose every write becomes one line on
 /// standard error, named after the field ("status: Ready...", "slot 3: CHECKING..."), and a
-/// message box becomes a "message:" line. The byte counts and the messages are kept, since the
-/// check reads the counts back and the commands report in their own words what the messages tell.
-/// The bars are not written out: they repeat the byte counts.
+/// message box becomes a "message:" line. The byte counts are kept, since the check reads them
+/// back; the commands report from the operations' outcomes, never from these fields. The bars are
+/// not written out: they repeat the byte counts.
 class TerminalView final : public SlotView {
 public:
     /// port is the COM port (1 to 5) that the link reads as the selected option button.
@@ -35,19 +34,12 @@ public:
     void setSlotProgress(int /*slot*/, float /*value*/) override {}
     void setTotalHidden(const QString& text) override;
 
-    /// What TotalHidden last received.
-    const QString& totalHidden() const { return m_total; }
-    /// The messages shown so far, in order.
-    const QStringList& messages() const { return m_messages; }
-
 private:
     void field(const QString& name, const QString& text);
 
     Terminal& m_terminal;
     int m_port;
     std::array<QString, kSlotCount> m_bytes;
-    QString m_total = QStringLiteral("0");
-    QStringList m_messages;
 };
 
 /// The file dialog, answered by the path given on the command line: it is never cancelled, and

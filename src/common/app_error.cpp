@@ -3,33 +3,10 @@
 namespace hideaway {
 
 QString errorText(ErrorCode code) {
-    switch (code) {
-        case ErrorCode::SubscriptOutOfRange:
-            return QStringLiteral("Subscript out of range");
-        case ErrorCode::BadFileName:
-            return QStringLiteral("Bad file name or number");
-        case ErrorCode::FileNotFound:
-            return QStringLiteral("File not found");
-        case ErrorCode::FileAlreadyOpen:
-            return QStringLiteral("File already open");
-        case ErrorCode::DeviceIo:
-            return QStringLiteral("Device I/O error");
-        case ErrorCode::DiskFull:
-            return QStringLiteral("Disk full");
-        case ErrorCode::InputPastEnd:
-            return QStringLiteral("Input past end of file");
-        case ErrorCode::PermissionDenied:
-            return QStringLiteral("Permission denied");
-        case ErrorCode::PathFileAccess:
-            return QStringLiteral("Path/File access error");
-        case ErrorCode::PathNotFound:
-            return QStringLiteral("Path not found");
-        case ErrorCode::LibraryNotLoaded:
-            return QStringLiteral("Error in loading DLL");
-        case ErrorCode::EntryPointMissing:
-            return QStringLiteral("Can't find DLL entry point");
-        case ErrorCode::DialogCancelled:
-            return QStringLiteral("Cancel was selected.");
+    for (const ErrorEntry& entry : kErrorTable) {
+        if (entry.code == code) {
+            return QString::fromLatin1(entry.text);
+        }
     }
     return {};
 }

@@ -2,8 +2,8 @@
 
 #include <QString>
 
+#include <array>
 #include <exception>
-#include <initializer_list>
 
 namespace hideaway {
 
@@ -25,16 +25,31 @@ enum class ErrorCode : int {
     DialogCancelled = 32755,  ///< the user cancelled a file dialog that raises on cancel
 };
 
-/// Every code above, for tests and tables that must cover them all.
-inline constexpr std::initializer_list<ErrorCode> kAllErrorCodes = {
-    ErrorCode::SubscriptOutOfRange, ErrorCode::BadFileName,      ErrorCode::FileNotFound,
-    ErrorCode::FileAlreadyOpen,     ErrorCode::DeviceIo,         ErrorCode::DiskFull,
-    ErrorCode::InputPastEnd,        ErrorCode::PermissionDenied, ErrorCode::PathFileAccess,
-    ErrorCode::PathNotFound,        ErrorCode::LibraryNotLoaded, ErrorCode::EntryPointMissing,
-    ErrorCode::DialogCancelled,
+/// One row per code: the fixed text that opens the description of its errors.
+struct ErrorEntry {
+    ErrorCode code;
+    const char* text;
+
+    constexpr int number() const { return static_cast<int>(code); }
 };
 
-/// The fixed text that opens the description of an error with this code.
+inline constexpr std::array<ErrorEntry, 13> kErrorTable = {{
+    {ErrorCode::SubscriptOutOfRange, "Subscript out of range"},
+    {ErrorCode::BadFileName, "Bad file name or number"},
+    {ErrorCode::FileNotFound, "File not found"},
+    {ErrorCode::FileAlreadyOpen, "File already open"},
+    {ErrorCode::DeviceIo, "Device I/O error"},
+    {ErrorCode::DiskFull, "Disk full"},
+    {ErrorCode::InputPastEnd, "Input past end of file"},
+    {ErrorCode::PermissionDenied, "Permission denied"},
+    {ErrorCode::PathFileAccess, "Path/File access error"},
+    {ErrorCode::PathNotFound, "Path not found"},
+    {ErrorCode::LibraryNotLoaded, "Error in loading DLL"},
+    {ErrorCode::EntryPointMissing, "Can't find DLL entry point"},
+    {ErrorCode::DialogCancelled, "Cancel was selected."},
+}};
+
+/// The fixed text that opens the description of an error with this code (its row's text).
 QString errorText(ErrorCode code);
 
 /// The one error type of the tool: a number and a description, created where the fault happens.

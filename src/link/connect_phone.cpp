@@ -16,12 +16,15 @@ std::uint8_t selectedPort(const LinkView& view) {
     return port;
 }
 
-std::int16_t ConnectPhone(LinkView& view, GbpLibrary& library) {
+std::int16_t ConnectPhone(LinkView& view, GbpLibrary& library, std::int16_t* initResult) {
     view.setCaption(kInitializingCaption);
     view.setStatus(QStringLiteral("Open COMPORT..."));
     view.setLcdStatus(QStringLiteral("Connect..."));
 
     const std::int16_t result = library.InitGBPMode(selectedPort(view));
+    if (initResult != nullptr) {
+        *initResult = result;
+    }
     if (result != 0) {
         // A non-negative number keeps a leading blank, so "Error: " is followed by two blanks.
         const QString number =

@@ -3,22 +3,23 @@
 
 #include <QLocale>
 
-#include "connect_phone.h"
 #include "gbp_library.h"
 #include "slot_operations.h"
 #include "slot_table.h"
 #include "slot_view.h"
+#include "transfer_steps.h"
 
 namespace hideaway {
 
-bool CheckSlots(SlotView& view, GbpLibrary& library) {
+SlotOutcome CheckSlots(SlotView& view, GbpLibrary& library) {
+    SlotOutcome outcome;
     view.setStatus(QStringLiteral("CHECKING"));
-    if (ConnectPhone(view, library) < 0) {
-        return false;
+    if (!openLink(view, library, outcome)) {
+        return outcome;
     }
 
     // Every slot is measured over the one link before anything is shown.
-    std::array<std::int16_t, kSlotCount> sizes{};
+    std::array<std::int16_t, kSlotCount>& sizes = outcome.sizes;
     for (std::size_t i = 0; i < kSlotTable.size(); ++i) {
         const SlotRow& slot = kSlotTable[i];
         view.setSlotName(slot.number, QStringLiteral("CHECKING..."));
@@ -51,7 +52,10 @@ bool CheckSlots(SlotView& view, GbpLibrary& library) {
     }
     view.setTotalHidden(QString::number(static_cast<double>(total), 'g', 7));
     // A slot the library failed to measure is shown as empty, but it was not measured.
-    return std::none_of(sizes.begin(), sizes.end(), [](std::int16_t size) { return size < 0; });
+    if (std::any_of(sizes.begin(), sizes.end(), [](std::int16_t size) { return size < 0; })) {
+        outcome.failure = SlotOutcome::Failure::NotMeasured;
+    }
+    return outcome;
 }
 
 }  // namespace hideaway

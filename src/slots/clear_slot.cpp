@@ -1,4 +1,3 @@
-#include "connect_phone.h"
 #include "gbp_library.h"
 #include "slot_operations.h"
 #include "slot_table.h"
@@ -7,29 +6,35 @@
 
 namespace hideaway {
 
-bool ClearSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library) {
+SlotOutcome ClearSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library) {
+    SlotOutcome outcome;
     view.setStatus(QString::fromLatin1(slot.clearStartText));
     view.setLcdStatus(QStringLiteral("Clearing..."));
-    if (ConnectPhone(view, library) < 0) {
-        return false;
+    if (!openLink(view, library, outcome)) {
+        return outcome;
     }
 
     // ClearNVMFile's result says nothing reliable either way; the size read back on the same link
     // is what tells whether the slot is empty.
-    library.ClearNVMFile(slot.fileGroup, slot.fileNumber);
+    outcome.slotTouched = true;
+    const std::int16_t cleared = library.ClearNVMFile(slot.fileGroup, slot.fileNumber);
     const std::int16_t size = library.GetNVMFileSize(slot.fileGroup, slot.fileNumber);
+    outcome.size(slot.number) = size;
     library.EndGBPMode();
 
     if (size != 0) {
         // The row keeps naming what the slot still holds.
         view.setStatus(QStringLiteral("ERROR"));
         view.setLcdStatus(QStringLiteral("Error!"));
-        return false;
+        outcome.failure =
+            size > 0 ? SlotOutcome::Failure::NotCleared : SlotOutcome::Failure::NotMeasured;
+        outcome.libraryResult = size > 0 ? cleared : size;
+        return outcome;
     }
     view.setStatus(QString::fromLatin1(slot.clearDoneText));
     view.setLcdStatus(QStringLiteral("CLEAR"));
     showSlotCleared(slot, view);
-    return true;
+    return outcome;
 }
 
 }  // namespace hideaway

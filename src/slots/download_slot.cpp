@@ -1,5 +1,4 @@
 #include "app_error.h"
-#include "connect_phone.h"
 #include "file_dialog.h"
 #include "file_transfer.h"
 #include "gbp_library.h"
@@ -20,14 +19,16 @@ void askForSaveName(FileDialog& dialog) {
 
 }  // namespace
 
-bool DownloadSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library, FileDialog& dialog) {
+SlotOutcome DownloadSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library,
+                         FileDialog& dialog) {
+    SlotOutcome outcome;
     try {
         ByteBuffer buffer;
         if (!slot.readsBeforeSaveDialog) {
             askForSaveName(dialog);
         }
-        if (ConnectPhone(view, library) < 0) {
-            return false;
+        if (!openLink(view, library, outcome)) {
+            return outcome;
         }
         view.setStatus(QString::fromLatin1(slot.downloadStartText));
         view.setLcdStatus(QStringLiteral("DOWNLOAD"));
@@ -38,37 +39,44 @@ bool DownloadSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library, File
             view.setLcdStatus(QStringLiteral("ERROR!"));
             view.showMessage(QString::fromLatin1(slot.downloadFailedText));
             library.EndGBPMode();
-            return false;
+            outcome.failure = SlotOutcome::Failure::ReadFailed;
+            outcome.libraryResult = result;
+            return outcome;
         }
 
         const std::int32_t count = result;
         if (slot.readsBeforeSaveDialog) {
             askForSaveName(dialog);
         }
-        const bool saved =
-            SaveBytesToFile(dialog.fileName(), buffer, count,
-                            [&view](const QString& text) { view.showMessage(text); });
+        const bool saved = SaveBytesToFile(dialog.fileName(), buffer, count,
+                                           [&view, &outcome](const QString& text) {
+                                               view.showMessage(text);
+                                               outcome.reason = text;
+                                           });
         if (!saved) {
             // The save already told why; the row must not claim a file that was not written.
             view.setStatus(QStringLiteral("ERROR"));
             view.setLcdStatus(QStringLiteral("ERROR!"));
             library.EndGBPMode();
-            return false;
+            outcome.failure = SlotOutcome::Failure::NotSaved;
+            return outcome;
         }
 
+        outcome.bytes = count;
         view.setLcdStatus(QStringLiteral("OK!"));
         view.setSlotName(slot.number, dialog.fileName());
         view.setStatus(QStringLiteral("OK"));
         view.setSlotProgress(slot.number, static_cast<float>(result));
         view.setSlotBytes(slot.number, QString::number(result));
         library.EndGBPMode();
-        return true;
+        return outcome;
     } catch (const AppError& error) {
-        reportTrappedError(error, QStringLiteral("Error while opening save dialog:\r\n"), view);
+        reportTrappedError(error, QStringLiteral("Error while opening save dialog:\r\n"), view,
+                           outcome);
     }
     // Not trapped: an error here (a library that cannot be loaded at all) reaches the window.
     library.EndGBPMode();
-    return false;
+    return outcome;
 }
 
 }  // namespace hideaway

@@ -11,7 +11,12 @@ namespace hideaway {
 
 class AppError;
 class GbpLibrary;
+class LinkView;
 class SlotView;
+struct SlotOutcome;
+
+/// ConnectPhone, noting in outcome a link that did not open. Returns whether the link is open.
+bool openLink(LinkView& view, GbpLibrary& library, SlotOutcome& outcome);
 
 /// Reads the slot's NVM file in one ReadNVMFile call that asks for at most SlotCapacity bytes.
 /// The buffer is first made kDownloadBufferSize zeroed bytes. Returns the library's result,
@@ -29,6 +34,8 @@ void showSlotCleared(const SlotRow& slot, SlotView& view);
 
 /// Reports an error that upload or download trapped: a cancel (32755) empties the phone display
 /// and shows "CANCEL" with no message; any other error is shown after prefix, which ends in CR LF.
-void reportTrappedError(const AppError& error, const QString& prefix, SlotView& view);
+/// The outcome notes the error's description, or nothing for a cancel.
+void reportTrappedError(const AppError& error, const QString& prefix, SlotView& view,
+                        SlotOutcome& outcome);
 
 }  // namespace hideaway

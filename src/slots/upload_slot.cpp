@@ -1,7 +1,6 @@
 #include <cstring>
 
 #include "app_error.h"
-#include "connect_phone.h"
 #include "file_dialog.h"
 #include "file_transfer.h"
 #include "gbp_library.h"
@@ -28,7 +27,15 @@ bool slotHolds(GbpLibrary& library, const SlotRow& slot, const ByteBuffer& writt
 
 }  // namespace
 
-bool UploadSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library, FileDialog& dialog) {
+SlotOutcome UploadSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library,
+                       FileDialog& dialog) {
+    SlotOutcome outcome;
+    UploadSlot(slot, view, library, dialog, outcome);
+    return outcome;
+}
+
+void UploadSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library, FileDialog& dialog,
+                SlotOutcome& outcome) {
     // From the clear until the row is written again, the row names a file the slot no longer
     // holds; every way out in between must show the row cleared.
     bool rowShowsLostFile = false;
@@ -46,29 +53,32 @@ bool UploadSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library, FileDi
             view.showMessage(QStringLiteral("FileSize MUST be under 21000 Bytes!!!"));
             view.setStatus(QStringLiteral("ERROR"));
             view.setLcdStatus(QStringLiteral("Error!"));
-            return false;
+            outcome.failure = SlotOutcome::Failure::FileTooLarge;
+            return;
         }
 
         // Loaded before any link opens, so a file that cannot be read never reaches the phone.
         ByteBuffer buffer;
         LoadFileBytes(dialog.fileName(), buffer, static_cast<std::int16_t>(length));
 
-        if (ConnectPhone(view, library) < 0) {
-            return false;
+        if (!openLink(view, library, outcome)) {
+            return;
         }
+        outcome.slotTouched = true;
         library.ClearNVMFile(slot.fileGroup, slot.fileNumber);
         rowShowsLostFile = true;
         library.EndGBPMode();
 
-        if (ConnectPhone(view, library) < 0) {
+        if (!openLink(view, library, outcome)) {
             showSlotCleared(slot, view);
-            return false;
+            return;
         }
         library.WriteNVMFile(slot.fileGroup, slot.fileNumber, buffer.data(), length);
         const std::int16_t size = library.GetNVMFileSize(slot.fileGroup, slot.fileNumber);
 
         const bool verified = size == length && slotHolds(library, slot, buffer, length);
         rowShowsLostFile = false;
+        outcome.bytes = length;
         if (verified) {
             view.setLcdStatus(QStringLiteral("OK!"));
             view.setSlotName(slot.number, dialog.fileName());
@@ -82,18 +92,19 @@ bool UploadSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library, FileDi
                 view.setStatus(QStringLiteral("ERROR"));
             }
             showSlotCleared(slot, view);
+            outcome.failure = SlotOutcome::Failure::NotVerified;
         }
         library.EndGBPMode();
-        return verified;
+        return;
     } catch (const AppError& error) {
-        reportTrappedError(error, QStringLiteral("Error while opening load dialog:\r\n"), view);
+        reportTrappedError(error, QStringLiteral("Error while opening load dialog:\r\n"), view,
+                           outcome);
         if (rowShowsLostFile) {
             showSlotCleared(slot, view);
         }
     }
     // Not trapped: an error here (a library that cannot be loaded at all) reaches the window.
     library.EndGBPMode();
-    return false;
 }
 
 }  // namespace hideaway

@@ -9,7 +9,7 @@ namespace {
 constexpr int kMomentMs = 400;
 }  // namespace
 
-BusyBarLibrary::BusyBarLibrary(GbpLibrary& library) : m_library(library) {
+BusyBarLibrary::BusyBarLibrary(GbpLibrary& library) : ForwardingLibrary(library) {
     m_moment.setSingleShot(true);
     m_moment.setInterval(kMomentMs);
     QObject::connect(&m_moment, &QTimer::timeout, &m_moment, [this] { showBusy(); });
@@ -23,10 +23,10 @@ BusyBarLibrary::Watch::~Watch() {
     m_library.m_bar = nullptr;
 }
 
-template <typename Call>
-std::int16_t BusyBarLibrary::watched(Call&& call) {
+std::int16_t BusyBarLibrary::around(const LibraryCall& /*call*/,
+                                    const std::function<std::int16_t()>& forward) {
     if (m_bar == nullptr) {
-        return call();
+        return forward();
     }
     // Put back whether the call returns or throws.
     struct Returned {
@@ -34,7 +34,7 @@ std::int16_t BusyBarLibrary::watched(Call&& call) {
         ~Returned() { library.callReturned(); }
     } returned{*this};
     m_moment.start();
-    return call();
+    return forward();
 }
 
 void BusyBarLibrary::showBusy() {
@@ -54,32 +54,6 @@ void BusyBarLibrary::callReturned() {
         // Seen at once, like every write of the operation that follows.
         m_bar->repaint();
     }
-}
-
-std::int16_t BusyBarLibrary::InitGBPMode(std::uint8_t port) {
-    return watched([&] { return m_library.InitGBPMode(port); });
-}
-
-std::int16_t BusyBarLibrary::EndGBPMode() {
-    return watched([&] { return m_library.EndGBPMode(); });
-}
-
-std::int16_t BusyBarLibrary::ClearNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber) {
-    return watched([&] { return m_library.ClearNVMFile(fileGroup, fileNumber); });
-}
-
-std::int16_t BusyBarLibrary::WriteNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber,
-                                          std::uint8_t* buffer, std::int32_t length) {
-    return watched([&] { return m_library.WriteNVMFile(fileGroup, fileNumber, buffer, length); });
-}
-
-std::int16_t BusyBarLibrary::GetNVMFileSize(std::uint8_t fileGroup, std::uint8_t fileNumber) {
-    return watched([&] { return m_library.GetNVMFileSize(fileGroup, fileNumber); });
-}
-
-std::int16_t BusyBarLibrary::ReadNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber,
-                                         std::uint8_t* buffer, std::int32_t maxLength) {
-    return watched([&] { return m_library.ReadNVMFile(fileGroup, fileNumber, buffer, maxLength); });
 }
 
 }  // namespace hideaway

@@ -2,7 +2,7 @@
 
 #include <QTimer>
 
-#include "gbp_library.h"
+#include "forwarding_library.h"
 
 class QProgressBar;
 
@@ -12,7 +12,7 @@ namespace hideaway {
 /// longer than a moment shows the slot's bar as a busy indicator, and the call's return puts back
 /// the bar the operation had written, so the operations never learn of it. The moment is measured
 /// by the window's event loop, which runs only while the wrapped library waits for its worker.
-class BusyBarLibrary final : public GbpLibrary {
+class BusyBarLibrary final : public ForwardingLibrary {
 public:
     explicit BusyBarLibrary(GbpLibrary& library);
 
@@ -28,22 +28,12 @@ public:
         BusyBarLibrary& m_library;
     };
 
-    std::int16_t InitGBPMode(std::uint8_t port) override;
-    std::int16_t EndGBPMode() override;
-    std::int16_t ClearNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber) override;
-    std::int16_t WriteNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber, std::uint8_t* buffer,
-                              std::int32_t length) override;
-    std::int16_t GetNVMFileSize(std::uint8_t fileGroup, std::uint8_t fileNumber) override;
-    std::int16_t ReadNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber, std::uint8_t* buffer,
-                             std::int32_t maxLength) override;
-
 private:
-    template <typename Call>
-    std::int16_t watched(Call&& call);
+    std::int16_t around(const LibraryCall& call,
+                        const std::function<std::int16_t()>& forward) override;
     void showBusy();
     void callReturned();
 
-    GbpLibrary& m_library;
     QProgressBar* m_bar = nullptr;
     QTimer m_moment;
     bool m_busy = false;

@@ -6,7 +6,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,6 +20,12 @@
 #include <sys/stat.h>
 #endif
 
+#include "test_files.h"
+
+using hideaway::test::randomBytes;
+using hideaway::test::readFile;
+using hideaway::test::writeFile;
+
 namespace {
 
 struct Run {
@@ -28,25 +33,6 @@ struct Run {
     QString out;
     QString err;
 };
-
-QByteArray randomBytes(qsizetype size, quint32 seed) {
-    QRandomGenerator generator(seed);
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (char& byte : bytes) {
-        byte = static_cast<char>(generator.bounded(256));
-    }
-    return bytes;
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
-}
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QByteArray sha256(const QByteArray& data) {
     return QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex();
@@ -576,6 +562,10 @@ void CliTest::messagesSayWhatHappened_data() {
         << QStringLiteral(
                "hideaway100k-cli: warning: slot 2 reports 30000 bytes, more than a "
                "slot holds (21000)");
+    QTest::addRow("check with a slot not measured")
+        << QStringList{"check"} << QByteArray("force.GetNVMFileSize.10 = -1") << 1
+        << QStringLiteral(
+               "hideaway100k-cli: check failed: could not measure slot 2 (library result -1)\n");
     QTest::addRow("backup of one slot") << QStringList{"backup", "FOLDER"} << QByteArray() << 0
                                         << QStringLiteral("backup of 1 slot (5 bytes) in ");
 }

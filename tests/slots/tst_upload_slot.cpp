@@ -1,6 +1,7 @@
 #include <QTest>
 
 #include "app_error.h"
+#include "link_steps.h"
 #include "slot_bench.h"
 #include "slot_operations.h"
 #include "transfer_fixtures.h"
@@ -23,10 +24,10 @@ QStringList started() {
 /// The steps from the first link to the size read back, for a file of length bytes.
 QStringList writtenAndMeasured(const SlotRow& slot, int length) {
     const QString nvm = QStringLiteral("18,%1").arg(slot.fileNumber);
-    return started() + linkOpens() +
+    return started() + openedLinkSteps() +
            QStringList{QStringLiteral("ClearNVMFile(%1)").arg(nvm),
                        QStringLiteral("EndGBPMode()")} +
-           linkOpens() +
+           openedLinkSteps() +
            QStringList{QStringLiteral("WriteNVMFile(%1,%2)").arg(nvm).arg(length),
                        QStringLiteral("GetNVMFileSize(%1)").arg(nvm)};
 }
@@ -261,11 +262,11 @@ void UploadSlotTest::linkCannotOpen() {
 
     QStringList expected = started();
     if (secondLink) {
-        expected << linkOpens() << QStringLiteral("ClearNVMFile(18,%1)").arg(row.fileNumber)
-                 << QStringLiteral("EndGBPMode()") << linkRefused(QStringLiteral("Error:  5"))
+        expected << openedLinkSteps() << QStringLiteral("ClearNVMFile(18,%1)").arg(row.fileNumber)
+                 << QStringLiteral("EndGBPMode()") << failedLinkSteps(QStringLiteral("Error:  5"))
                  << rowCleared(slot);
     } else {
-        expected << linkRefused(QStringLiteral("Error: -1"));
+        expected << failedLinkSteps(QStringLiteral("Error: -1"));
     }
     QCOMPARE(bench.log.entries, expected);
     QCOMPARE(bench.phone(row), secondLink ? QByteArray() : SlotBench::formerContent(slot));

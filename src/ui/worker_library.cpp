@@ -9,7 +9,7 @@
 namespace hideaway {
 
 WorkerLibrary::WorkerLibrary(GbpLibrary& library)
-    : m_library(library), m_context(std::make_unique<QObject>()) {
+    : ForwardingLibrary(library), m_context(std::make_unique<QObject>()) {
     m_thread.setObjectName(QStringLiteral("GBP link"));
     m_context->moveToThread(&m_thread);
     m_thread.start();
@@ -53,13 +53,6 @@ void WorkerLibrary::runOnWorker(const std::function<void()>& work) {
     }
 }
 
-template <typename Call>
-std::int16_t WorkerLibrary::call(Call&& work) {
-    std::int16_t result = 0;
-    runOnWorker([&] { result = work(); });
-    return result;
-}
-
 void WorkerLibrary::reportLink(bool open) {
     // Told after every call that opens or ends a link, not only on a change: a front end that
     // gave up on a link an error left open learns afresh.
@@ -69,46 +62,23 @@ void WorkerLibrary::reportLink(bool open) {
     }
 }
 
-std::int16_t WorkerLibrary::InitGBPMode(std::uint8_t port) {
-    std::int16_t result = -1;
-    try {
-        result = call([&] { return m_library.InitGBPMode(port); });
-    } catch (...) {
-        reportLink(false);  // a library that cannot be loaded opens nothing
-        throw;
-    }
-    reportLink(result == 0);
-    return result;
-}
-
-std::int16_t WorkerLibrary::EndGBPMode() {
+std::int16_t WorkerLibrary::around(const LibraryCall& call,
+                                   const std::function<std::int16_t()>& forward) {
+    const bool opens = call.operation == LibraryCall::Operation::InitGBPMode;
+    const bool ends = call.operation == LibraryCall::Operation::EndGBPMode;
     std::int16_t result = 0;
     try {
-        result = call([&] { return m_library.EndGBPMode(); });
+        runOnWorker([&] { result = forward(); });
     } catch (...) {
-        reportLink(false);
+        if (opens || ends) {
+            reportLink(false);  // a library that cannot be loaded opens nothing
+        }
         throw;
     }
-    reportLink(false);
+    if (opens || ends) {
+        reportLink(opens && result == 0);
+    }
     return result;
-}
-
-std::int16_t WorkerLibrary::ClearNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber) {
-    return call([&] { return m_library.ClearNVMFile(fileGroup, fileNumber); });
-}
-
-std::int16_t WorkerLibrary::WriteNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber,
-                                         std::uint8_t* buffer, std::int32_t length) {
-    return call([&] { return m_library.WriteNVMFile(fileGroup, fileNumber, buffer, length); });
-}
-
-std::int16_t WorkerLibrary::GetNVMFileSize(std::uint8_t fileGroup, std::uint8_t fileNumber) {
-    return call([&] { return m_library.GetNVMFileSize(fileGroup, fileNumber); });
-}
-
-std::int16_t WorkerLibrary::ReadNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber,
-                                        std::uint8_t* buffer, std::int32_t maxLength) {
-    return call([&] { return m_library.ReadNVMFile(fileGroup, fileNumber, buffer, maxLength); });
 }
 
 }  // namespace hideaway

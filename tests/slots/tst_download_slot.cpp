@@ -1,6 +1,7 @@
 #include <QTest>
 
 #include "app_error.h"
+#include "link_steps.h"
 #include "slot_bench.h"
 #include "slot_operations.h"
 #include "transfer_fixtures.h"
@@ -14,7 +15,7 @@ const QString kSave = QStringLiteral("ShowSave[Bin Files *.bin|*.bin]");
 
 /// The link, the reading texts and the read, as every download that reaches the phone does.
 QStringList linkAndRead(const SlotRow& slot) {
-    return linkOpens() +
+    return openedLinkSteps() +
            QStringList{QStringLiteral("Status=DOWNLOADING SLOT%1...").arg(slot.number),
                        QStringLiteral("LCD=DOWNLOAD"),
                        QStringLiteral("ReadNVMFile(18,%1,21000)").arg(slot.fileNumber)};
@@ -142,7 +143,7 @@ void DownloadSlotTest::linkCannotOpen() {
     DownloadSlot(slotRow(slot), bench.view, bench.library, bench.dialog);
 
     QStringList expected = readsFirst ? QStringList() : QStringList{kSave};
-    expected << linkRefused(QStringLiteral("Error: -1"));
+    expected << failedLinkSteps(QStringLiteral("Error: -1"));
     QCOMPARE(bench.log.entries, expected);
     QVERIFY(!QFile::exists(target));
     QVERIFY(bench.rowKept(slot));

@@ -6,7 +6,7 @@
 #include <QObject>
 #include <QThread>
 
-#include "gbp_library.h"
+#include "forwarding_library.h"
 
 namespace hideaway {
 
@@ -16,7 +16,7 @@ namespace hideaway {
 /// state, so its calls never hop between threads. Each call returns only when the library has
 /// returned, so buffers passed by pointer stay valid; an exception thrown by the library is
 /// rethrown in the caller. Calls come from one thread at a time.
-class WorkerLibrary final : public GbpLibrary {
+class WorkerLibrary final : public ForwardingLibrary {
 public:
     /// library must outlive this object; it is only ever called on the worker thread.
     explicit WorkerLibrary(GbpLibrary& library);
@@ -38,21 +38,11 @@ public:
     /// The worker thread, on which every call of the wrapped library runs.
     const QThread* workerThread() const { return &m_thread; }
 
-    std::int16_t InitGBPMode(std::uint8_t port) override;
-    std::int16_t EndGBPMode() override;
-    std::int16_t ClearNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber) override;
-    std::int16_t WriteNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber, std::uint8_t* buffer,
-                              std::int32_t length) override;
-    std::int16_t GetNVMFileSize(std::uint8_t fileGroup, std::uint8_t fileNumber) override;
-    std::int16_t ReadNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber, std::uint8_t* buffer,
-                             std::int32_t maxLength) override;
-
 private:
-    template <typename Call>
-    std::int16_t call(Call&& work);
+    std::int16_t around(const LibraryCall& call,
+                        const std::function<std::int16_t()>& forward) override;
     void reportLink(bool open);
 
-    GbpLibrary& m_library;
     QThread m_thread;
     /// Lives on the worker thread; the calls are queued to it.
     std::unique_ptr<QObject> m_context;

@@ -1,0 +1,78 @@
+#include "failure_reports.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+
+#include "command_line.h"
+#include "slot_outcome.h"
+
+namespace hideaway::cli {
+
+namespace {
+
+/// The reason an operation gave for its failure.
+QString reasonGiven(const SlotOutcome& outcome) {
+    return outcome.reason.isEmpty() ? QStringLiteral("no reason given") : outcome.reason;
+}
+
+}  // namespace
+
+Sizes checkedSizes(const SlotOutcome& outcome) {
+    Sizes sizes{};
+    for (const SlotRow& slot : kSlotTable) {
+        sizes.at(static_cast<std::size_t>(slot.number - 1)) =
+            std::max<qint64>(0, outcome.size(slot.number));
+    }
+    return sizes;
+}
+
+QString linkFailure(const Invocation& invocation, std::int16_t result) {
+    return QStringLiteral("the link to the phone on COM%1 did not open (library result %2); %3")
+        .arg(QString::number(invocation.port), QString::number(result), kGuide);
+}
+
+QString uploadFailure(const Invocation& invocation, const QString& path,
+                      const SlotOutcome& outcome) {
+    using Failure = SlotOutcome::Failure;
+    if (outcome.failure == Failure::LinkNotOpened && outcome.slotTouched) {
+        return QStringLiteral(
+                   "the slot was emptied over the upload's first link, but the second "
+                   "link did not open (library result %1): another program took the "
+                   "phone between the two links, or the phone stopped answering. The "
+                   "slot may be empty now; upload the file again (%2)")
+            .arg(QString::number(outcome.libraryResult), kGuide);
+    }
+    if (outcome.failure == Failure::LinkNotOpened) {
+        return linkFailure(invocation, outcome.libraryResult) +
+               QStringLiteral("; the slot was not touched");
+    }
+    if (outcome.failure == Failure::FileTooLarge) {
+        return QStringLiteral(
+                   "%1 holds %2 bytes, more than a slot takes (%3); the slot was "
+                   "not touched")
+            .arg(path, QString::number(QFileInfo(path).size()), QString::number(kUploadLimit));
+    }
+    const QString reason = outcome.failure == Failure::NotVerified
+                               ? QStringLiteral("the slot did not read back as written")
+                               : reasonGiven(outcome);
+    return reason + (outcome.slotTouched
+                         ? QStringLiteral("; the slot may now be empty or hold part of the file")
+                         : QStringLiteral("; the slot was not touched"));
+}
+
+QString downloadFailure(const Invocation& invocation, int slot, const SlotOutcome& outcome) {
+    if (outcome.failure == SlotOutcome::Failure::LinkNotOpened) {
+        return linkFailure(invocation, outcome.libraryResult) +
+               QStringLiteral("; no file was written");
+    }
+    if (outcome.failure == SlotOutcome::Failure::ReadFailed) {
+        return QStringLiteral("slot %1 could not be read (library result %2); no file was written")
+            .arg(slot)
+            .arg(outcome.libraryResult);
+    }
+    return QStringLiteral("download of slot %1 failed: %2")
+        .arg(QString::number(slot), reasonGiven(outcome));
+}
+
+}  // namespace hideaway::cli

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+
+#include "slot_table.h"
+
+namespace hideaway {
+struct SlotOutcome;
+}
+
+namespace hideaway::cli {
+
+struct Invocation;
+
+/// Where every failure message sends the user for more.
+inline const QString kGuide =
+    QStringLiteral("see \"When something goes wrong\" in the user's guide");
+
+/// The bytes of each slot, by slot number less one.
+using Sizes = std::array<qint64, kSlotCount>;
+
+/// The sizes the check shows: a slot the library failed to measure shows as empty.
+Sizes checkedSizes(const SlotOutcome& outcome);
+
+/// A link that did not open, with the library's result.
+QString linkFailure(const Invocation& invocation, std::int16_t result);
+
+/// Why an upload of path failed, and what it did to the slot.
+QString uploadFailure(const Invocation& invocation, const QString& path,
+                      const SlotOutcome& outcome);
+
+/// Why a download of slot failed; the file named is never left half-written.
+QString downloadFailure(const Invocation& invocation, int slot, const SlotOutcome& outcome);
+
+}  // namespace hideaway::cli
