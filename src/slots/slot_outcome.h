@@ -10,7 +10,8 @@
 namespace hideaway {
 
 /// What a slot operation did, for a caller that reports in its own words (the command line); the
-/// window shows what the operation wrote into it and ignores this.
+/// window shows what the operation wrote into it, and reads this only to tell a check that could
+/// not measure a slot apart from one that found it empty.
 struct SlotOutcome {
     enum class Failure {
         None,

@@ -262,8 +262,7 @@ void FormMain::buildStatusArea() {
         runHandler([this] {
             // A slot the library failed to measure shows as empty, so the failure is said apart;
             // a link that did not open has said so already.
-            if (!CheckSlots(*this, m_library) &&
-                !m_status->text().startsWith(QStringLiteral("Error:"))) {
+            if (CheckSlots(*this, m_library).failure == SlotOutcome::Failure::NotMeasured) {
                 setStatus(QStringLiteral("ERROR"));
                 setLcdStatus(QStringLiteral("Error!"));
                 showMessage(
