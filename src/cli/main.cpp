@@ -1,4 +1,5 @@
 #include <QCoreApplication>
+#include <QDir>
 
 #include <csignal>
 
@@ -60,7 +61,7 @@ int main(int argc, char** argv) {
 
     terminal.setVerbosity(parsed.invocation.verbosity);
     hideaway::Module1 module;
-    const auto loadedFrom = [&module] { return module.loadedFrom(); };
+    const auto loadedFrom = [&module] { return QDir::toNativeSeparators(module.loadedFrom()); };
     ProgressLibrary library(
         module, terminal,
         Terminal::stderrIsTerminal() && parsed.invocation.verbosity != Verbosity::Quiet,
