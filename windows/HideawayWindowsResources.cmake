@@ -32,14 +32,16 @@ endfunction()
 # What the installer shows and leaves: the product on every page instead of NSIS's own name, the
 # program's icon for the installer and for the uninstall entry, an offer to start the program on
 # the last page, and no empty vendor key once the program is uninstalled. The package's vendor
-# and registry key are set later, with the rest of the package; these are their values.
+# and registry key are set later, with the rest of the package; these are their values. CPack
+# writes these into its configuration unescaped, so they are escaped twice here.
 macro(hideaway_nsis_finish)
-    set(CPACK_NSIS_BRANDING_TEXT "Hideaway100K ${PROJECT_VERSION}")
+    # The line itself: CPack's CPACK_NSIS_BRANDING_TEXT always asks for a trimmed text, which the
+    # Linux makensis refuses.
+    set(CPACK_NSIS_BRANDING_TEXT_CODE "BrandingText \\\"Hideaway100K ${PROJECT_VERSION}\\\"")
     set(CPACK_NSIS_MUI_ICON ${CMAKE_BINARY_DIR}/art/pictures/hideaway100k.ico)
     set(CPACK_NSIS_MUI_UNIICON ${CMAKE_BINARY_DIR}/art/pictures/hideaway100k.ico)
     set(CPACK_NSIS_INSTALLED_ICON_NAME hideaway100k.exe)
     set(CPACK_NSIS_MUI_FINISHPAGE_RUN hideaway100k.exe)
-    # Written into CPack's configuration unescaped, so escaped twice here.
     set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS
         "DeleteRegKey SHCTX \\\"Software\\\\Hideaway100K developers\\\\Hideaway100K\\\"
   DeleteRegKey /ifempty SHCTX \\\"Software\\\\Hideaway100K developers\\\"")
