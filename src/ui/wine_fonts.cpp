@@ -6,6 +6,8 @@
 #include <QStringList>
 
 #include <cstring>
+#include <utility>
+#include <vector>
 
 namespace hideaway {
 
@@ -50,18 +52,46 @@ void useDialogFaceStandIn(bool underWine) {
         return;
     }
     const QStringList installed = installedFamilies();
+    const auto isInstalled = [&installed](const QString& family) {
+        return installed.contains(family, Qt::CaseInsensitive);
+    };
     for (const char* face : {"MS Shell Dlg 2", "Tahoma", "Segoe UI", "Microsoft Sans Serif"}) {
-        if (installed.contains(QLatin1String(face), Qt::CaseInsensitive)) {
+        if (isInstalled(QLatin1String(face))) {
             return;
         }
     }
-    for (const char* standIn : {"Liberation Sans", "DejaVu Sans"}) {
-        if (installed.contains(QLatin1String(standIn), Qt::CaseInsensitive)) {
-            QFont font = QApplication::font();
-            font.setFamilies({QLatin1String(standIn)});
-            QApplication::setFont(font);
-            return;
+    QString standIn;
+    for (const char* face : {"Liberation Sans", "DejaVu Sans"}) {
+        if (isInstalled(QLatin1String(face))) {
+            standIn = QLatin1String(face);
+            break;
         }
+    }
+    if (standIn.isEmpty()) {
+        return;
+    }
+    // The default font, and the system's fonts for the kinds of widget that dialogs are made of,
+    // each at its own size and weight; the windows' own fonts are set explicitly and stay. The
+    // kinds' fonts are read first: setting the default font drops them.
+    std::vector<std::pair<const char*, QFont>> kinds;
+    for (const char* className : {"QMessageBox", "QMessageBoxLabel",  "QTipLabel",
+                                  "QMenu",       "QMenuBar",          "QLabel",
+                                  "QPushButton", "QCheckBox",         "QRadioButton",
+                                  "QToolButton", "QAbstractItemView", "QListView",
+                                  "QHeaderView", "QComboMenuItem",    "QComboLineEdit",
+                                  "QStatusBar",  "QDockWidgetTitle",  "QMdiSubWindowTitleBar",
+                                  "QSmallFont",  "QMiniFont"}) {
+        kinds.emplace_back(className, QApplication::font(className));
+    }
+    const auto withFace = [&](QFont font) {
+        if (!isInstalled(font.family())) {
+            font.setFamilies({standIn});
+        }
+        return font;
+    };
+    QApplication::setFont(withFace(QApplication::font()));
+    for (const auto& [className, font] : kinds) {
+        QApplication::setFont(withFace(font), className);
     }
 }
 

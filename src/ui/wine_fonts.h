@@ -32,7 +32,8 @@ private:
 
 /// Under Wine where none of the faces Windows' dialog face (MS Shell Dlg 2) stands for is
 /// installed, Qt falls back to whatever face comes first, a serif one: message boxes and dialogs
-/// then take the sans-serif stand-in of the same size instead. Call once QApplication exists.
+/// then take the sans-serif stand-in of the same size instead, for every system font whose face
+/// is missing. Call once QApplication exists.
 void useDialogFaceStandIn(bool underWine = runningUnderWine());
 
 }  // namespace hideaway

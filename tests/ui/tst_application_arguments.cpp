@@ -1,3 +1,5 @@
+#include <QApplication>
+#include <QFontDatabase>
 #include <QTest>
 
 #include "wine_fonts.h"
@@ -51,7 +53,34 @@ private slots:
         QCOMPARE(got, expected);
         QCOMPARE(arguments.argv()[arguments.argc()], nullptr);
     }
+
+    // Where the dialog face resolves to no installed face, as under Wine without Microsoft's
+    // fonts, dialogs take the sans-serif stand-in at their own size; nowhere else.
+    void dialogFaceStandInWhereTheFaceIsMissing() {
+        if (!QFontDatabase::families().contains(QStringLiteral("Liberation Sans"))) {
+            QSKIP("needs the Liberation fonts");
+        }
+        const QFont original = QApplication::font();
+        QFont shell(QStringLiteral("MS Shell Dlg 2"));
+        shell.setPointSizeF(8.25);
+        QApplication::setFont(shell);
+        QFont message(QStringLiteral("Tahoma"));
+        message.setPointSizeF(9);
+        QApplication::setFont(message, "QMessageBox");
+
+        hideaway::useDialogFaceStandIn(false);
+        QCOMPARE(QApplication::font().family(), QStringLiteral("MS Shell Dlg 2"));
+
+        hideaway::useDialogFaceStandIn(true);
+        const QFont general = QApplication::font();
+        const QFont box = QApplication::font("QMessageBox");
+        QApplication::setFont(original);
+        QCOMPARE(general.family(), QStringLiteral("Liberation Sans"));
+        QCOMPARE(general.pointSizeF(), 8.25);
+        QCOMPARE(box.family(), QStringLiteral("Liberation Sans"));
+        QCOMPARE(box.pointSizeF(), 9.0);
+    }
 };
 
-QTEST_GUILESS_MAIN(ApplicationArgumentsTest)
+QTEST_MAIN(ApplicationArgumentsTest)
 #include "tst_application_arguments.moc"

@@ -132,17 +132,20 @@ private slots:
         about->close();
     }
 
-    // Message boxes and the file dialogs take the application's font: a sans-serif face.
+    // Message boxes and the file dialogs take the system's fonts: a sans-serif face for each.
     void dialogsGetASansSerifFace() {
         QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Hideaway100K"),
                         QStringLiteral("Warning! MIT"));
-        const QString family = QFontInfo(box.font()).family();
-        QVERIFY2(QStringList({QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"),
-                              QStringLiteral("Tahoma"), QStringLiteral("Segoe UI"),
-                              QStringLiteral("Microsoft Sans Serif")})
-                     .contains(family),
-                 qPrintable(family));
-        QVERIFY(ink(QStringLiteral("!"), box.font()) > 0);
+        auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        QVERIFY(label != nullptr);
+        const QStringList sans{QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"),
+                               QStringLiteral("Tahoma"), QStringLiteral("Segoe UI"),
+                               QStringLiteral("Microsoft Sans Serif")};
+        for (QWidget* widget : {static_cast<QWidget*>(&box), static_cast<QWidget*>(label)}) {
+            const QString family = QFontInfo(widget->font()).family();
+            QVERIFY2(sans.contains(family), qPrintable(family));
+            QVERIFY(ink(QStringLiteral("!"), widget->font()) > 0);
+        }
     }
 };
 
