@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QStringList>
 
 #include <cstring>
@@ -55,10 +56,20 @@ void useDialogFaceStandIn(bool underWine) {
     const auto isInstalled = [&installed](const QString& family) {
         return installed.contains(family, Qt::CaseInsensitive);
     };
-    for (const char* face : {"MS Shell Dlg 2", "Tahoma", "Segoe UI", "Microsoft Sans Serif"}) {
-        if (isInstalled(QLatin1String(face))) {
-            return;
+    // The faces the dialog face stands for on Windows. Wine lists the dialog face's name even
+    // where none of them is installed, so the face a font resolves to tells.
+    const auto hasDialogFace = [](const QFont& font) {
+        const QString face = QFontInfo(font).family();
+        for (const char* dialogFace :
+             {"Tahoma", "Segoe UI", "Microsoft Sans Serif", "MS Sans Serif"}) {
+            if (face.compare(QLatin1String(dialogFace), Qt::CaseInsensitive) == 0) {
+                return true;
+            }
         }
+        return false;
+    };
+    if (hasDialogFace(QApplication::font())) {
+        return;
     }
     QString standIn;
     for (const char* face : {"Liberation Sans", "DejaVu Sans"}) {
@@ -84,7 +95,7 @@ void useDialogFaceStandIn(bool underWine) {
         kinds.emplace_back(className, QApplication::font(className));
     }
     const auto withFace = [&](QFont font) {
-        if (!isInstalled(font.family())) {
+        if (!hasDialogFace(font)) {
             font.setFamilies({standIn});
         }
         return font;
