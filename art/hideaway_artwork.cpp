@@ -1,6 +1,6 @@
 // Draws the pictures of Hideaway100K's windows: the main window's background, the phone face
-// behind the LCD status, the about window's logo and the program icon. Everything is painted
-// here from shapes, so the repository holds no binary art.
+// behind the LCD status, the about window's logo and the program icon, also as the Windows
+// programs' icon. Everything is painted here from shapes, so the repository holds no binary art.
 //
 // The pictures are stored as BMP files laid out the way a QImage holds its pixels in memory, so
 // the program shows them straight from its resources, with nothing to decode and no image plugin
@@ -23,6 +23,7 @@
 
 #include <array>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -352,6 +353,83 @@ QImage drawIcon() {
     return drawDesktopIcon().scaled(32, 32, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
+// The Windows icon: 16 to 48 pixels as 32-bit bitmaps with their alpha, which every version of
+// Windows and Wine reads, and 256 as PNG, as Windows Vista and later take their large sizes.
+bool writeWindowsIcon(const QString& path) {
+    const std::array<int, 5> sides = {16, 24, 32, 48, 256};
+    std::vector<QByteArray> images;
+    for (int side : sides) {
+        const QImage image = drawDesktopIcon(side).convertToFormat(QImage::Format_ARGB32);
+        QByteArray data;
+        if (side == 256) {
+            QBuffer buffer(&data);
+            if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
+                return false;
+            }
+        } else {
+            const auto u32 = [&data](quint32 v) {
+                const quint32 le = qToLittleEndian(v);
+                data.append(reinterpret_cast<const char*>(&le), 4);
+            };
+            const auto u16 = [&data](quint16 v) {
+                const quint16 le = qToLittleEndian(v);
+                data.append(reinterpret_cast<const char*>(&le), 2);
+            };
+            const auto maskRow = static_cast<quint32>(((side + 31) / 32) * 4);
+            u32(40);
+            u32(static_cast<quint32>(side));
+            u32(static_cast<quint32>(side * 2));  // the colours and the mask below them
+            u16(1);
+            u16(32);
+            u32(0);
+            u32(static_cast<quint32>(side * side * 4) + maskRow * static_cast<quint32>(side));
+            u32(0);
+            u32(0);
+            u32(0);
+            u32(0);
+            for (int y = side - 1; y >= 0; --y) {  // bottom-up rows
+                const auto* line = reinterpret_cast<const quint32*>(image.constScanLine(y));
+                for (int x = 0; x < side; ++x) {
+                    u32(line[x] | 0xFF000000u);
+                }
+            }
+            // The whole square is opaque: an all-clear mask.
+            data.append(QByteArray(static_cast<qsizetype>(maskRow) * side, '\0'));
+        }
+        images.push_back(data);
+    }
+
+    QByteArray out;
+    const auto u16 = [&out](quint16 v) {
+        const quint16 le = qToLittleEndian(v);
+        out.append(reinterpret_cast<const char*>(&le), 2);
+    };
+    const auto u32 = [&out](quint32 v) {
+        const quint32 le = qToLittleEndian(v);
+        out.append(reinterpret_cast<const char*>(&le), 4);
+    };
+    u16(0);
+    u16(1);  // an icon, not a cursor
+    u16(static_cast<quint16>(sides.size()));
+    auto offset = static_cast<quint32>(6 + 16 * sides.size());
+    for (std::size_t i = 0; i < sides.size(); ++i) {
+        out.append(char(sides[i] == 256 ? 0 : sides[i]));  // 0 stands for 256
+        out.append(char(sides[i] == 256 ? 0 : sides[i]));
+        out.append(char(0));
+        out.append(char(0));
+        u16(1);
+        u16(32);
+        u32(static_cast<quint32>(images[i].size()));
+        u32(offset);
+        offset += static_cast<quint32>(images[i].size());
+    }
+    for (const QByteArray& image : images) {
+        out.append(image);
+    }
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(out) == out.size();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -371,7 +449,7 @@ int main(int argc, char** argv) {
         return drawDesktopIcon(side).save(
             out.filePath(QStringLiteral("hideaway100k-%1.png").arg(side)), "PNG");
     };
-    const std::array<bool, 8> written = {
+    const std::array<bool, 9> written = {
         writeJpegLook(background, out.filePath(QStringLiteral("background.bmp"))),
         writeJpegLook(drawPhoneFace(background), out.filePath(QStringLiteral("phone_face.bmp"))),
         writeJpegLook(drawLogo(), out.filePath(QStringLiteral("logo.bmp"))),
@@ -380,6 +458,7 @@ int main(int argc, char** argv) {
         desktopIcon(64),
         desktopIcon(128),
         desktopIcon(256),
+        writeWindowsIcon(out.filePath(QStringLiteral("hideaway100k.ico"))),
     };
     for (bool ok : written) {
         if (!ok) {

@@ -42,6 +42,8 @@ set(CPACK_NSIS_DISPLAY_NAME Hideaway100K)
 set(CPACK_NSIS_PACKAGE_NAME Hideaway100K)
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
+include(HideawayWindowsResources)
+hideaway_nsis_finish()
 
 if(CMAKE_CROSSCOMPILING)
     # Each test runs under Wine, in a Wine prefix of the build's own, so that nothing reaches the

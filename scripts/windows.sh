@@ -7,7 +7,8 @@
 #   Hideaway100K-*.zip     that folder packed
 #   Hideaway100K-*.exe     an installer for it
 #   window-under-wine.png  the real window under Wine after Check, an upload and a download
-# Then it runs the test suite, built for Windows, under Wine, and tries the real window there.
+# Then it runs the test suite, built for Windows, under Wine, tries the real window there, and
+# installs and uninstalls the installer.
 # Before all that it runs the tests of the native programs' Wine bridge, which need MinGW and Wine.
 # The cache is $HIDEAWAY_CACHE_DIR, by default ~/.cache/hideaway100k.
 set -euo pipefail
@@ -65,5 +66,8 @@ phase_done "tests under Wine"
 # The installed folder as a user gets it, in the real window on a virtual display.
 bash "$root/windows/try-window.sh" "$out/Hideaway100K" "$out/window-under-wine.png" || status=1
 phase_done "the real window"
+# The installer as a user runs it: what it registers and what uninstalling leaves.
+bash "$root/windows/try-installer.sh" "$(ls "$out"/Hideaway100K-*.exe | head -1)" || status=1
+phase_done "the installer"
 echo "windows: $timings; $SECONDS s in all"
 exit $status

@@ -25,8 +25,30 @@ std::string systemReason(const char* what, int error) {
     return std::string(what) + ": " + std::strerror(error);
 }
 
+// The system's own words ("Access denied."), in UTF-8 as every other text of the phone; the
+// number only when the system has no words for it.
 std::string windowsReason(const char* what, DWORD error) {
-    return std::string(what) + ": Windows error " + std::to_string(error);
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string words;
+    if (length != 0) {
+        const int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
+                                             nullptr, nullptr);
+        words.resize(static_cast<std::size_t>(std::max(size, 0)));
+        WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), words.data(), size, nullptr,
+                            nullptr);
+    }
+    LocalFree(text);
+    while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == ' ' ||
+                              words.back() == '.')) {
+        words.pop_back();
+    }
+    if (words.empty()) {
+        return std::string(what) + ": Windows error " + std::to_string(error);
+    }
+    return std::string(what) + ": " + words + " (Windows error " + std::to_string(error) + ")";
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "app_error.h"
 #include "backup_folder.h"
 #include "backup_manifest.h"
+#include "backup_privacy.h"
 #include "command_line.h"
 #include "commands.h"
 #include "failure_reports.h"
@@ -55,7 +56,7 @@ std::optional<QList<BackupEntry>> stageSlots(const Invocation& invocation, GbpLi
         if (size == 0) {
             continue;
         }
-        const QString path = staging.filePath(slotFileName(slot.number));
+        const QString path = QDir::toNativeSeparators(staging.filePath(slotFileName(slot.number)));
         PathDialog dialog(path);
         steps.next();
         if (const SlotOutcome saved = DownloadSlot(slot, view, library, dialog); !saved) {
@@ -116,7 +117,7 @@ int backup(const Invocation& invocation, GbpLibrary& library, Terminal& terminal
     // The backup holds what the user hides: whatever it creates is for its owner alone.
     umask(077);
 #endif
-    const QString folder = QFileInfo(invocation.path).absoluteFilePath();
+    const QString folder = QDir::toNativeSeparators(QFileInfo(invocation.path).absoluteFilePath());
     const QDir dir(folder);
     BackupSteps steps;
     if (!QFileInfo(folder).isDir()) {
@@ -135,6 +136,10 @@ int backup(const Invocation& invocation, GbpLibrary& library, Terminal& terminal
         terminal.error(QStringLiteral("%1 is not a file and stands where the backup puts one; "
                                       "nothing in %2 was changed")
                            .arg(blocker, folder));
+        return kExitFailed;
+    }
+    if (const QString failed = protectBackup(folder); !failed.isEmpty()) {
+        terminal.error(failed);
         return kExitFailed;
     }
 
@@ -174,7 +179,12 @@ int backup(const Invocation& invocation, GbpLibrary& library, Terminal& terminal
     if (!failed.isEmpty()) {
         terminal.error(failed + QStringLiteral("; the new backup is complete in %1, where restore "
                                                "takes it from")
-                                    .arg(dir.filePath(kCompleteName)));
+                                    .arg(QDir::toNativeSeparators(dir.filePath(kCompleteName))));
+        return kExitFailed;
+    }
+    // Files a previous backup left keep their own access lists: the new ones get the folder's.
+    if (const QString failed = protectBackup(folder); !failed.isEmpty()) {
+        terminal.error(failed);
         return kExitFailed;
     }
 
@@ -184,7 +194,7 @@ int backup(const Invocation& invocation, GbpLibrary& library, Terminal& terminal
         terminal.result(QStringLiteral("slot %1: %2 bytes saved to %3")
                             .arg(entry.slot)
                             .arg(entry.bytes)
-                            .arg(dir.filePath(slotFileName(entry.slot))));
+                            .arg(QDir::toNativeSeparators(dir.filePath(slotFileName(entry.slot)))));
     }
     terminal.result(QStringLiteral("backup of %1 (%2 bytes) in %3")
                         .arg(slotCount(entries->size()))
@@ -194,12 +204,12 @@ int backup(const Invocation& invocation, GbpLibrary& library, Terminal& terminal
 }
 
 int restore(const Invocation& invocation, GbpLibrary& library, Terminal& terminal) {
-    const QString folder = QFileInfo(invocation.path).absoluteFilePath();
+    const QString folder = QDir::toNativeSeparators(QFileInfo(invocation.path).absoluteFilePath());
     const QString source = completeBackupIn(folder);
     if (source != folder) {
         terminal.step(QStringLiteral("a backup into %1 was interrupted; restoring the complete "
                                      "new backup from %2")
-                          .arg(folder, source));
+                          .arg(folder, QDir::toNativeSeparators(source)));
     }
     // Everything is checked before the first library call: a bad backup never reaches the phone.
     const CheckedManifest manifest = readManifest(source);
@@ -215,7 +225,8 @@ int restore(const Invocation& invocation, GbpLibrary& library, Terminal& termina
         pending << entry.slot;
     }
     for (const BackupEntry& entry : manifest.entries) {
-        const QString path = QDir(source).filePath(slotFileName(entry.slot));
+        const QString path =
+            QDir::toNativeSeparators(QDir(source).filePath(slotFileName(entry.slot)));
         pending.removeOne(entry.slot);
         if (entry.bytes > kUploadLimit) {
             // Its bytes stay safe in the backup; the slots that fit are put back all the same.

@@ -91,7 +91,8 @@ QString placeComplete(const QString& folder, BackupSteps& steps) {
     for (const QString& name : {kManifestName, kSumsName}) {
         steps.next();
         if (!removeIfPresent(dir.filePath(name))) {
-            return QStringLiteral("cannot replace %1").arg(dir.filePath(name));
+            return QStringLiteral("cannot replace %1")
+                .arg(QDir::toNativeSeparators(dir.filePath(name)));
         }
     }
     for (const QString& name : backupFileNames()) {
@@ -100,7 +101,7 @@ QString placeComplete(const QString& folder, BackupSteps& steps) {
         // A file left by an earlier backup of a slot that is empty now would only mislead.
         if (held.contains(name) ? !placeCopy(QDir(complete).filePath(name), target)
                                 : !removeIfPresent(target)) {
-            return QStringLiteral("cannot put %1 in place").arg(target);
+            return QStringLiteral("cannot put %1 in place").arg(QDir::toNativeSeparators(target));
         }
     }
     // Renamed away first, so that a folder named kCompleteName is always whole.
@@ -152,7 +153,8 @@ QString tidyBackupFolder(const QString& folder, BackupSteps& steps) {
         const bool removed = info.isDir() && !info.isSymLink() ? QDir(path).removeRecursively()
                                                                : QFile::remove(path);
         if (!removed) {
-            return QStringLiteral("cannot remove %1, left by an earlier backup").arg(path);
+            return QStringLiteral("cannot remove %1, left by an earlier backup")
+                .arg(QDir::toNativeSeparators(path));
         }
     }
     return {};

@@ -86,7 +86,8 @@ CheckedManifest readManifest(const QString& folder) {
     const std::optional<QByteArray> text =
         readSmallFile(dir.filePath(kManifestName), kManifestLimit);
     if (!text) {
-        return refused(QStringLiteral("missing or unreadable in %1").arg(folder));
+        return refused(
+            QStringLiteral("missing or unreadable in %1").arg(QDir::toNativeSeparators(folder)));
     }
     if (text->size() > kManifestLimit) {
         return refused(QStringLiteral("too large to be a manifest"));

@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -85,7 +86,7 @@ int check(const Invocation& invocation, GbpLibrary& library, Terminal& terminal,
 
 int upload(const Invocation& invocation, GbpLibrary& library, Terminal& terminal) {
     TerminalView view(terminal, invocation.port);
-    const QString path = QFileInfo(invocation.path).absoluteFilePath();
+    const QString path = QDir::toNativeSeparators(QFileInfo(invocation.path).absoluteFilePath());
     PathDialog dialog(path);
     const SlotOutcome outcome = UploadSlot(slotRow(invocation.slot), view, library, dialog);
     if (!outcome) {
@@ -103,8 +104,8 @@ int download(const Invocation& invocation, GbpLibrary& library, Terminal& termin
     const QFileInfo target(QFileInfo(invocation.path).absoluteFilePath());
     // Refused before the phone is touched; a dangling link counts as a file too.
     if (!invocation.force && (target.exists() || target.isSymLink())) {
-        terminal.error(
-            QStringLiteral("%1 exists; add --force to replace it").arg(target.filePath()));
+        terminal.error(QStringLiteral("%1 exists; add --force to replace it")
+                           .arg(QDir::toNativeSeparators(target.filePath())));
         return kExitFailed;
     }
     TerminalView view(terminal, invocation.port);
@@ -114,9 +115,10 @@ int download(const Invocation& invocation, GbpLibrary& library, Terminal& termin
         terminal.error(downloadFailure(invocation, invocation.slot, outcome));
         return kExitFailed;
     }
-    terminal.result(QStringLiteral("slot %1: %2 bytes saved to %3")
-                        .arg(invocation.slot)
-                        .arg(QString::number(outcome.bytes), target.filePath()));
+    terminal.result(
+        QStringLiteral("slot %1: %2 bytes saved to %3")
+            .arg(invocation.slot)
+            .arg(QString::number(outcome.bytes), QDir::toNativeSeparators(target.filePath())));
     return kExitDone;
 }
 

@@ -1,4 +1,5 @@
 #include <QCoreApplication>
+#include <QDir>
 
 #include <csignal>
 
@@ -62,10 +63,10 @@ int main(int argc, char** argv) {
     hideaway::Module1 module;
     // A bridge is named with the DLL it hosts: that DLL is the one that talks to the phone.
     const auto loadedFrom = [&module] {
+        const QString loaded = QDir::toNativeSeparators(module.loadedFrom());
         const QString hosted = module.hostedLibrary();
-        return hosted.isEmpty()
-                   ? module.loadedFrom()
-                   : QStringLiteral("%1 (Wine bridge to %2)").arg(module.loadedFrom(), hosted);
+        return hosted.isEmpty() ? loaded
+                                : QStringLiteral("%1 (Wine bridge to %2)").arg(loaded, hosted);
     };
     ProgressLibrary library(
         module, terminal,

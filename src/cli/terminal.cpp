@@ -1,5 +1,7 @@
 #include "terminal.h"
 
+#include "terminal_output.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -14,17 +16,8 @@ namespace hideaway::cli {
 
 namespace {
 
-/// Whether every byte reached the stream; errno tells why not.
-bool write(std::FILE* stream, const QString& text) {
-    const QByteArray bytes = text.toLocal8Bit();
-    errno = 0;
-    const std::size_t written =
-        std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
-    return std::fflush(stream) == 0 && written == static_cast<std::size_t>(bytes.size());
-}
-
 void writeStderr(const QString& text) {
-    write(stderr, text);
+    writeText(stderr, text);
 }
 
 }  // namespace
@@ -64,7 +57,7 @@ void Terminal::result(const QString& text) {
     const std::lock_guard lock(m_mutex);
     // A result that cannot be written (a full disk, a closed pipe) fails the run, as it does for
     // the core utilities.
-    if (!write(stdout, text + QLatin1Char('\n')) && m_resultError.isEmpty()) {
+    if (!writeText(stdout, text + QLatin1Char('\n')) && m_resultError.isEmpty()) {
         m_resultError = errno != 0 ? QString::fromLocal8Bit(std::strerror(errno))
                                    : QStringLiteral("standard output failed");
     }

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include <QDir>
 #include <QString>
 
 #include "file_dialog.h"
@@ -52,7 +53,8 @@ public:
     void setFilter(const QString& /*filter*/) override {}
     void ShowOpen() override {}
     void ShowSave() override {}
-    QString fileName() const override { return m_path; }
+    // In the system's own form, as the window's dialog gives it: the operations name it.
+    QString fileName() const override { return QDir::toNativeSeparators(m_path); }
 
 private:
     QString m_path;

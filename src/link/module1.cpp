@@ -8,9 +8,11 @@
 #include <dlfcn.h>
 #endif
 
+#include <type_traits>
 #include <utility>
 
 #include "app_error.h"
+#include "library_fault.h"
 
 namespace hideaway {
 
@@ -38,9 +40,10 @@ void Module1::load(const char* operation) {
     for (const QString& candidate : m_candidates) {
         m_library.setFileName(candidate);
         if (m_library.load()) {
+            resolveAll();
             return;
         }
-        reasons << m_library.errorString();
+        reasons << libraryLoadFault(candidate, m_library.errorString());
     }
     throw AppError(ErrorCode::LibraryNotLoaded,
                    QStringLiteral("%1 (for %2): %3")
@@ -81,21 +84,44 @@ QString Module1::hostedLibrary() {
     return hosted != nullptr ? QString::fromUtf8(hosted()) : QString();
 }
 
+// All six at once: an operation that stops half-way (a slot emptied, and then no call to read it
+// back) costs the user's data, so a library that cannot finish every operation starts none.
+void Module1::resolveAll() {
+    QStringList missing;
+    const auto find = [&](auto& target, const char* name) {
+        target =
+            reinterpret_cast<std::remove_reference_t<decltype(target)>>(m_library.resolve(name));
+        if (target == nullptr) {
+            missing << QLatin1String(name);
+        }
+    };
+    find(m_init, "InitGBPMode");
+    find(m_end, "EndGBPMode");
+    find(m_clear, "ClearNVMFile");
+    find(m_write, "WriteNVMFile");
+    find(m_size, "GetNVMFileSize");
+    find(m_read, "ReadNVMFile");
+    if (missing.isEmpty()) {
+        return;
+    }
+    // The full path: a user who put a vendor's library in place can tell which file lacks the
+    // call. Given back, so that a mended library is loaded afresh at the next call.
+    const QString file = QDir::toNativeSeparators(loadedFrom());
+    m_init = nullptr;
+    m_end = nullptr;
+    m_clear = nullptr;
+    m_write = nullptr;
+    m_size = nullptr;
+    m_read = nullptr;
+    m_library.unload();
+    throw AppError(ErrorCode::EntryPointMissing,
+                   QStringLiteral("%1 in %2").arg(missing.join(QStringLiteral(", ")), file));
+}
+
 template <typename Fn>
 Fn Module1::entry(Fn& cached, const char* name) {
     if (cached == nullptr) {
-        if (!m_library.isLoaded()) {
-            load(name);
-        }
-        cached = reinterpret_cast<Fn>(m_library.resolve(name));
-        if (cached == nullptr) {
-            // The full path: a user who put a vendor's library in place can tell which file
-            // lacks the call.
-            throw AppError(
-                ErrorCode::EntryPointMissing,
-                QStringLiteral("%1 in %2")
-                    .arg(QLatin1String(name), QDir::toNativeSeparators(m_library.fileName())));
-        }
+        load(name);
     }
     return cached;
 }

@@ -8,10 +8,10 @@
 
 namespace hideaway {
 
-/// The phone-link library GBP, loaded at the first call of any operation. Each operation is
-/// looked up by its exported name at its own first call and kept. A library that cannot be
-/// loaded raises AppError 48, an operation it does not export AppError 453; both name the
-/// library and the operation.
+/// The phone-link library GBP, loaded at the first call of any operation, when all six operations
+/// are looked up by their exported names and kept. A library that cannot be loaded raises
+/// AppError 48, naming each file looked for and its fault; one that lacks an operation raises
+/// AppError 453, naming the operation and the file, before any call reaches it, and is given back.
 class Module1 final : public GbpLibrary {
 public:
     /// The library is looked for under each candidate name in turn; QLibrary adds the platform's
@@ -43,6 +43,7 @@ private:
     template <typename Fn>
     Fn entry(Fn& cached, const char* name);
     void load(const char* operation);
+    void resolveAll();
 
     QStringList m_candidates;
     QLibrary m_library;

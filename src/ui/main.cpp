@@ -7,6 +7,7 @@
 #include "display_check.h"
 #include "form_main.h"
 #include "module1.h"
+#include "wine_fonts.h"
 #include "worker_library.h"
 
 namespace {
@@ -39,7 +40,9 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    QApplication app(argc, argv);
+    hideaway::ApplicationArguments arguments(argc, argv);
+    QApplication app(arguments.argc(), arguments.argv());
+    hideaway::useDialogFaceStandIn();
     hideaway::Module1 module1;
     // The library's calls run on a worker thread of their own, so the window stays alive while
     // the phone link works.

@@ -15,7 +15,12 @@
 #include <map>
 #include <memory>
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <aclapi.h>
+#else
 #include <sys/resource.h>
 #include <sys/stat.h>
 #endif
@@ -51,6 +56,51 @@ QByteArray entry(int slot, const QByteArray& content) {
         .toLatin1();
 }
 
+#if defined(_WIN32)
+/// Who besides the current user may open the file or folder: empty when every entry of its access
+/// list that allows anything is the current user's or the system's own, and one is the user's.
+/// (Wine keeps no access lists; it reads them back from the Unix mode, with SYSTEM in them.)
+QString othersAllowed(const QString& path) {
+    PACL list = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    std::wstring name = QDir::toNativeSeparators(path).toStdWString();
+    if (GetNamedSecurityInfoW(name.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, &list, nullptr, &descriptor) != ERROR_SUCCESS) {
+        return QStringLiteral("no access list");
+    }
+    HANDLE token = nullptr;
+    char user[256] = {};
+    DWORD size = sizeof user;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) ||
+        !GetTokenInformation(token, TokenUser, user, size, &size)) {
+        LocalFree(descriptor);
+        return QStringLiteral("the current user is not known");
+    }
+    CloseHandle(token);
+    const PSID self = reinterpret_cast<TOKEN_USER*>(user)->User.Sid;
+    char systemSid[SECURITY_MAX_SID_SIZE] = {};
+    size = sizeof systemSid;
+    CreateWellKnownSid(WinLocalSystemSid, nullptr, systemSid, &size);
+    QString others = list == nullptr ? QStringLiteral("everyone (no list)") : QString();
+    bool selfAllowed = false;
+    for (DWORD i = 0; list != nullptr && i < list->AceCount; ++i) {
+        void* entry = nullptr;
+        if (!GetAce(list, i, &entry) ||
+            static_cast<ACE_HEADER*>(entry)->AceType != ACCESS_ALLOWED_ACE_TYPE) {
+            continue;
+        }
+        const PSID sid = &static_cast<ACCESS_ALLOWED_ACE*>(entry)->SidStart;
+        if (EqualSid(sid, self)) {
+            selfAllowed = true;
+        } else if (!EqualSid(sid, systemSid)) {
+            others += QStringLiteral("entry %1 ").arg(i);
+        }
+    }
+    LocalFree(descriptor);
+    return selfAllowed ? others : QStringLiteral("not the user");
+}
+#endif
+
 }  // namespace
 
 class CliTest : public QObject {
@@ -76,6 +126,7 @@ private slots:
     void messagesSayWhatHappened();
     void verbosity_data();
     void verbosity();
+    void pathsAreWrittenAsTheSystemWritesThem();
 
 private:
     Run run(const QStringList& arguments, const QByteArray& settings = {},
@@ -153,6 +204,15 @@ void CliTest::backupClearRestoreGivesTheSameSlots() {
         QCOMPARE(::stat(QFile::encodeName(folder + QLatin1Char('/') + name).constData(), &info), 0);
         QVERIFY2((info.st_mode & 077) == 0, qPrintable(name));
     }
+#else
+    // What the user hides is for the current user's eyes only there too.
+    for (const QString& name : QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot) +
+                                   QStringList{QStringLiteral(".")}) {
+        const QString fault = othersAllowed(folder + QLatin1Char('/') + name);
+        QVERIFY2(fault.isEmpty(), qPrintable(name + QStringLiteral(": ") + fault));
+    }
+#endif
+#if !defined(_WIN32)
     QProcess sums;
     sums.setWorkingDirectory(folder);
     sums.start(QStringLiteral("sha256sum"), {QStringLiteral("-c"), QStringLiteral("SHA256SUMS")});
@@ -430,8 +490,8 @@ void CliTest::slotTooLargeForAnUploadStaysInTheBackup() {
         restore.err.contains(
             QStringLiteral(
                 "hideaway100k-cli: slot 2 holds 20995 bytes, more than an upload takes (20990), "
-                "and was not restored; its bytes stay in %1/slot2.bin\n")
-                .arg(folder)),
+                "and was not restored; its bytes stay in %1\n")
+                .arg(QDir::toNativeSeparators(folder + QStringLiteral("/slot2.bin")))),
         qPrintable(restore.err));
     QCOMPARE(readFile(folder + QStringLiteral("/slot2.bin")), large);
 }
@@ -535,7 +595,8 @@ void CliTest::messagesSayWhatHappened_data() {
         << QStringLiteral(
                "hideaway100k-cli: upload to slot 2 failed: File not found: %1; the "
                "slot was not touched\n")
-               .arg(QFileInfo(QStringLiteral("/nonexistent/file")).absoluteFilePath());
+               .arg(QDir::toNativeSeparators(
+                   QFileInfo(QStringLiteral("/nonexistent/file")).absoluteFilePath()));
     QTest::addRow("settings not valid")
         << QStringList{"check"} << QByteArray("force.InitGBPMode = 99") << 1
         << QStringLiteral(
@@ -647,6 +708,26 @@ void CliTest::verbosity() {
                        .value(QStringLiteral("library"))
                        .toString()),
              library);
+}
+
+void CliTest::pathsAreWrittenAsTheSystemWritesThem() {
+    // Names outside any one ANSI code page, and the separators the system's own programs show.
+    const QString name = QStringLiteral("back \u00f1 \u00e9 \u0141\u03a9.txt");
+    const QString copy = file(name);
+    QVERIFY(writeFile(phoneFile(2), "held in slot 2"));
+
+    const Run download = run({QStringLiteral("download"), QStringLiteral("2"), copy});
+
+    QCOMPARE(download.status, 0);
+    QCOMPARE(readFile(copy), QByteArray("held in slot 2"));
+    // A redirected output is UTF-8 on every system.
+    QCOMPARE(download.out, QStringLiteral("slot 2: 14 bytes saved to %1\n")
+                               .arg(QDir::toNativeSeparators(QFileInfo(copy).absoluteFilePath())));
+    const Run again = run({QStringLiteral("download"), QStringLiteral("2"), copy});
+    QCOMPARE(again.status, 1);
+    QVERIFY2(again.err.contains(QDir::toNativeSeparators(QFileInfo(copy).absoluteFilePath()) +
+                                QStringLiteral(" exists; add --force to replace it")),
+             qPrintable(again.err));
 }
 
 QTEST_GUILESS_MAIN(CliTest)

@@ -37,6 +37,7 @@ private slots:
     void verificationCatchesBadWrites();
     void failedReadEndsTheLink();
     void failedSaveEndsTheLink();
+    void libraryLackingACallLeavesAFullSlotWhole();
 
 private:
     QByteArray phoneFile(const SlotRow& slot) const {
@@ -206,6 +207,32 @@ void TransferEndToEndTest::failedSaveEndsTheLink() {
     QCOMPARE(down.view.status, QStringLiteral("ERROR"));
     QCOMPARE(down.view.lcd, QStringLiteral("ERROR!"));
     QCOMPARE(down.view.names[2], QString());
+    QVERIFY(linkClosed());
+}
+
+void TransferEndToEndTest::libraryLackingACallLeavesAFullSlotWhole() {
+    const SlotRow& row = slotRow(2);
+    const QByteArray held = randomBytes(4321, 2);
+    QVERIFY(writeFile(m_phone->filePath(QStringLiteral("nvm-18-10.bin")), held));
+    const QString source = m_files->filePath(QStringLiteral("new.txt"));
+    QVERIFY(writeFile(source, randomBytes(100, 5)));
+    const QString library = QStringLiteral(HIDEAWAY_FIVE_CALLS_PATH);
+    Module1 fiveCalls{QStringList{library}};
+    Desk up;
+    up.dialog.answers = {source};
+
+    bool uploaded = true;
+    try {
+        uploaded = UploadSlot(row, up.view, fiveCalls, up.dialog);
+    } catch (const AppError& error) {
+        uploaded = false;
+        QCOMPARE(error.description(),
+                 QStringLiteral("Can't find DLL entry point: ReadNVMFile in ") +
+                     QDir::toNativeSeparators(library));
+    }
+
+    QVERIFY(!uploaded);
+    QCOMPARE(phoneFile(row), held);
     QVERIFY(linkClosed());
 }
 
