@@ -223,7 +223,7 @@ void TransferEndToEndTest::libraryLackingACallLeavesAFullSlotWhole() {
 
     bool uploaded = true;
     try {
-        uploaded = UploadSlot(row, up.view, fiveCalls, up.dialog);
+        uploaded = static_cast<bool>(UploadSlot(row, up.view, fiveCalls, up.dialog));
     } catch (const AppError& error) {
         uploaded = false;
         QCOMPARE(error.description(),
