@@ -6,13 +6,12 @@
 #include <QRandomGenerator>
 #include <QSet>
 
-#include <csignal>
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
 
 #include "backup_manifest.h"
 #include "slot_table.h"
+#include "test_switches.h"
 
 namespace hideaway::cli {
 
@@ -121,17 +120,8 @@ QString completeBackupIn(const QString& folder) {
     return QFileInfo(complete).isDir() ? complete : folder;
 }
 
-BackupSteps::BackupSteps()
-    : m_killAt(qEnvironmentVariableIntValue("HIDEAWAY_TEST_BACKUP_KILL_AT")) {}
-
 void BackupSteps::next() {
-    if (++m_count != m_killAt) {
-        return;
-    }
-#if defined(SIGKILL)
-    std::raise(SIGKILL);
-#endif
-    std::_Exit(137);
+    beforeBackupStep(++m_count);
 }
 
 QString tidyBackupFolder(const QString& folder, BackupSteps& steps) {

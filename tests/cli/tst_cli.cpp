@@ -99,12 +99,16 @@ private:
         return m_phone->filePath(QStringLiteral("nvm-18-%1.bin").arg(8 + slot, 2, 10, QChar('0')));
     }
     QString file(const QString& name) const { return m_files->filePath(name); }
+    /// From here on, runs the tests' build of the program, which takes the test switches.
+    void useTestBuild() { m_program = QStringLiteral(HIDEAWAY_CLI_TEST_PATH); }
 
+    QString m_program;
     std::unique_ptr<QTemporaryDir> m_phone;
     std::unique_ptr<QTemporaryDir> m_files;
 };
 
 void CliTest::init() {
+    m_program = QStringLiteral(HIDEAWAY_CLI_PATH);
     m_phone = std::make_unique<QTemporaryDir>();
     m_files = std::make_unique<QTemporaryDir>();
     QVERIFY(m_phone->isValid() && m_files->isValid());
@@ -123,7 +127,7 @@ Run CliTest::run(const QStringList& arguments, const QByteArray& settings,
     if (setUp) {
         setUp(process);
     }
-    process.start(QStringLiteral(HIDEAWAY_CLI_PATH), arguments);
+    process.start(m_program, arguments);
     Run result;
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
         return result;
@@ -358,6 +362,7 @@ QString CliTest::backupState(const QString& folder) {
 }
 
 void CliTest::backupKilledAtEveryStepLeavesOneCompleteBackup() {
+    useTestBuild();
     const QString pristine = file(QStringLiteral("pristine"));
     QVERIFY(writeFile(phoneFile(1), randomBytes(700, 1)));
     QVERIFY(writeFile(phoneFile(3), randomBytes(900, 3)));
@@ -421,6 +426,17 @@ void CliTest::backupKilledAtEveryStepLeavesOneCompleteBackup() {
     QVERIFY(QDir().mkpath(folder + QStringLiteral("/slot5.bin")));
     QCOMPARE(run({QStringLiteral("backup"), folder}).status, 1);
     QCOMPARE(backupState(folder), old);
+
+    // The installed program has no such switch.
+    m_program = QStringLiteral(HIDEAWAY_CLI_PATH);
+    startFromPristine();
+    const Run shipped = run({QStringLiteral("backup"), folder}, {}, [](QProcess& process) {
+        QProcessEnvironment environment = process.processEnvironment();
+        environment.insert(QStringLiteral("HIDEAWAY_TEST_BACKUP_KILL_AT"), QStringLiteral("1"));
+        process.setProcessEnvironment(environment);
+    });
+    QCOMPARE(shipped.status, 0);
+    QCOMPARE(backupState(folder), fresh);
 }
 
 void CliTest::slotTooLargeForAnUploadStaysInTheBackup() {
