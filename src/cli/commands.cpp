@@ -21,6 +21,7 @@
 #include "backup_manifest.h"
 #include "command_line.h"
 #include "file_transfer.h"
+#include "folder_lock.h"
 #include "link_journal.h"
 #include "slot_operations.h"
 #include "slot_table.h"
@@ -266,6 +267,12 @@ int backup(const Invocation& invocation, GbpLibrary& library, Terminal& terminal
             return kExitFailed;
         }
     }
+    // Held until the backup returns: a second backup or restore of the folder waits, then gives up.
+    const FolderLock lock(folder, QStringLiteral("backup"), FolderLock::Need::Required);
+    if (!lock.refusal().isEmpty()) {
+        terminal.error(lock.refusal());
+        return kExitFailed;
+    }
     // What a killed backup left: its complete new backup is put in place, its staging removed.
     if (const QString failed = tidyBackupFolder(folder, steps); !failed.isEmpty()) {
         terminal.error(failed);
@@ -380,6 +387,12 @@ int backup(const Invocation& invocation, GbpLibrary& library, Terminal& terminal
 
 int restore(const Invocation& invocation, GbpLibrary& library, Terminal& terminal) {
     const QString folder = QFileInfo(invocation.path).absoluteFilePath();
+    // Held until the restore returns, so that no backup rewrites the folder while it is read.
+    const FolderLock lock(folder, QStringLiteral("restore"), FolderLock::Need::WhenWritable);
+    if (!lock.refusal().isEmpty()) {
+        terminal.error(lock.refusal() + QStringLiteral("; nothing was written to the phone"));
+        return kExitFailed;
+    }
     const QString source = completeBackupIn(folder);
     if (source != folder) {
         terminal.step(QStringLiteral("a backup into %1 was interrupted; restoring the complete "

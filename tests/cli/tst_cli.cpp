@@ -81,6 +81,8 @@ private slots:
     void exitStatus();
     void failedClearIsNoClear();
     void backupKilledAtEveryStepLeavesOneCompleteBackup();
+    void secondRunOnAFolderGivesUpWhileTheFirstHoldsIt_data();
+    void secondRunOnAFolderGivesUpWhileTheFirstHoldsIt();
     void slotTooLargeForAnUploadStaysInTheBackup();
     void unwritableResultFails_data();
     void unwritableResultFails();
@@ -437,6 +439,84 @@ void CliTest::backupKilledAtEveryStepLeavesOneCompleteBackup() {
     });
     QCOMPARE(shipped.status, 0);
     QCOMPARE(backupState(folder), fresh);
+}
+
+void CliTest::secondRunOnAFolderGivesUpWhileTheFirstHoldsIt_data() {
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<QString>("firstNamed");
+    QTest::addRow("backup, then backup") << "backup"
+                                         << "backup"
+                                         << "a backup into it";
+    QTest::addRow("backup, then restore") << "backup"
+                                          << "restore"
+                                          << "a backup into it";
+    QTest::addRow("restore, then backup") << "restore"
+                                          << "backup"
+                                          << "a restore from it";
+}
+
+void CliTest::secondRunOnAFolderGivesUpWhileTheFirstHoldsIt() {
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    QFETCH(QString, firstNamed);
+    useTestBuild();
+    const QByteArray original = randomBytes(3000, 2);
+    QVERIFY(writeFile(phoneFile(2), original));
+    const QString folder = file(QStringLiteral("backup"));
+    QCOMPARE(run({QStringLiteral("backup"), folder}).status, 0);
+    const QString lockFile = folder + QStringLiteral("/.hideaway100k.lock");
+    QVERIFY(!QFile::exists(lockFile));
+    // Whichever second run went ahead would show: a backup in the folder, a restore on the phone.
+    QVERIFY(writeFile(phoneFile(2), "changed"));
+
+    // The first run stops once it holds the folder and says so; a pipe, not a clock, orders them.
+    QProcess holder;
+    const auto startHolding = [&] {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HIDEAWAY_PHONE_DIR"), m_phone->path());
+        environment.remove(QStringLiteral("HIDEAWAY_PHONE_SETTINGS"));
+        environment.insert(QStringLiteral("HIDEAWAY_TEST_HOLD_FOLDER"), QStringLiteral("1"));
+        holder.setProcessEnvironment(environment);
+        holder.setReadChannel(QProcess::StandardError);
+        holder.start(m_program, {first, folder});
+        QByteArray said;
+        while (!said.contains("holding " + QFile::encodeName(folder))) {
+            QVERIFY2(holder.waitForReadyRead(60000), said.constData());
+            said += holder.readAllStandardError();
+        }
+    };
+    startHolding();
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+
+    const Run refused = run({second, folder});
+    QCOMPARE(refused.status, 1);
+    const QString expected =
+        QStringLiteral(
+            "hideaway100k-cli: %1 is in use by hideaway100k-cli-test (process %2, %3); "
+            "try again once that has finished")
+            .arg(folder, QString::number(holder.processId()), firstNamed);
+    QVERIFY2(refused.err.contains(expected), qPrintable(refused.err));
+    QCOMPARE(readFile(folder + QStringLiteral("/slot2.bin")), original);
+    QCOMPARE(readFile(phoneFile(2)), QByteArray("changed"));
+
+    // Let go, the first run finishes its work and leaves nothing of the lock behind.
+    holder.closeWriteChannel();
+    QVERIFY(holder.waitForFinished(60000));
+    QCOMPARE(holder.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(holder.exitCode(), 0);
+    QVERIFY(!QFile::exists(lockFile));
+
+    // A run killed while it holds the folder blocks nobody.
+    startHolding();
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    holder.kill();
+    QVERIFY(holder.waitForFinished(60000));
+    QCOMPARE(run({second, folder}).status, 0);
 }
 
 void CliTest::slotTooLargeForAnUploadStaysInTheBackup() {
