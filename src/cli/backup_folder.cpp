@@ -6,10 +6,10 @@
 #include <QRandomGenerator>
 #include <QSet>
 
-#include <filesystem>
 #include <optional>
 
 #include "backup_manifest.h"
+#include "durable_file.h"
 #include "slot_table.h"
 #include "test_switches.h"
 
@@ -37,10 +37,7 @@ bool removeIfPresent(const QString& path) {
 
 /// Puts the file at from in place of the one at to, replacing it in one step.
 bool replaceFile(const QString& from, const QString& to) {
-    std::error_code error;
-    std::filesystem::rename(std::filesystem::path(from.toStdU16String()),
-                            std::filesystem::path(to.toStdU16String()), error);
-    return !error;
+    return renameDurably(from, to);
 }
 
 /// A name in folder for something staged or retired, which the next backup tidies away.
@@ -105,7 +102,7 @@ QString placeComplete(const QString& folder, BackupSteps& steps) {
     // Renamed away first, so that a folder named kCompleteName is always whole.
     steps.next();
     const QString retired = stagingName(dir);
-    if (!QDir().rename(complete, retired)) {
+    if (!renameDurably(complete, retired)) {
         return QStringLiteral("cannot remove %1").arg(complete);
     }
     steps.next();
@@ -160,7 +157,7 @@ QString inTheWay(const QString& folder) {
 
 QString putInPlace(const QString& folder, const QString& staging, BackupSteps& steps) {
     steps.next();
-    if (!QDir().rename(staging, QDir(folder).filePath(kCompleteName))) {
+    if (!renameDurably(staging, QDir(folder).filePath(kCompleteName))) {
         return QStringLiteral("cannot rename %1 to %2").arg(staging, kCompleteName);
     }
     return placeComplete(folder, steps);

@@ -20,6 +20,7 @@
 #include "backup_folder.h"
 #include "backup_manifest.h"
 #include "command_line.h"
+#include "durable_file.h"
 #include "file_transfer.h"
 #include "folder_lock.h"
 #include "link_journal.h"
@@ -266,6 +267,7 @@ int backup(const Invocation& invocation, GbpLibrary& library, Terminal& terminal
             terminal.error(QStringLiteral("%1 is not a folder and cannot be made one").arg(folder));
             return kExitFailed;
         }
+        flushFolder(QFileInfo(folder).path());  // the new folder's own name, against a power cut
     }
     // Held until the backup returns: a second backup or restore of the folder waits, then gives up.
     const FolderLock lock(folder, QStringLiteral("backup"), FolderLock::Need::Required);

@@ -81,6 +81,7 @@ private slots:
     void exitStatus();
     void failedClearIsNoClear();
     void backupKilledAtEveryStepLeavesOneCompleteBackup();
+    void backupIsOnTheDiskBeforeItIsInPlace();
     void secondRunOnAFolderGivesUpWhileTheFirstHoldsIt_data();
     void secondRunOnAFolderGivesUpWhileTheFirstHoldsIt();
     void slotTooLargeForAnUploadStaysInTheBackup();
@@ -439,6 +440,74 @@ void CliTest::backupKilledAtEveryStepLeavesOneCompleteBackup() {
     });
     QCOMPARE(shipped.status, 0);
     QCOMPARE(backupState(folder), fresh);
+}
+
+void CliTest::backupIsOnTheDiskBeforeItIsInPlace() {
+#if !defined(HIDEAWAY_SYNC_LOG_LIBRARY)
+    QSKIP("the flushes are seen through a preloaded library, on Linux only");
+#else
+    for (int slot = 1; slot <= 5; ++slot) {
+        QVERIFY(writeFile(phoneFile(slot), randomBytes(20990, slot)));
+    }
+    // Named as the system names an open file, which is how the log names a flushed one.
+    const QString folder =
+        QFileInfo(m_files->path()).canonicalFilePath() + QStringLiteral("/backup");
+    const QString log = file(QStringLiteral("sync.log"));
+    const Run backup = run({QStringLiteral("backup"), folder}, {}, [&log](QProcess& process) {
+        QProcessEnvironment environment = process.processEnvironment();
+        environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(HIDEAWAY_SYNC_LOG_LIBRARY));
+        environment.insert(QStringLiteral("HIDEAWAY_SYNC_LOG"), log);
+        // A sanitizer build wants its own library first; this one only watches.
+        environment.insert(QStringLiteral("ASAN_OPTIONS"),
+                           environment.value(QStringLiteral("ASAN_OPTIONS")) +
+                               QStringLiteral(":verify_asan_link_order=0"));
+        process.setProcessEnvironment(environment);
+    });
+    QCOMPARE(backup.status, 0);
+
+    QList<QStringList> events;
+    for (const QByteArray& line : readFile(log).split('\n')) {
+        if (!line.isEmpty()) {
+            events << QString::fromUtf8(line).split(QLatin1Char('\t'));
+        }
+    }
+    const QStringList backupFiles{QStringLiteral("slot1.bin"), QStringLiteral("slot2.bin"),
+                                  QStringLiteral("slot3.bin"), QStringLiteral("slot4.bin"),
+                                  QStringLiteral("slot5.bin"), QStringLiteral("manifest.json"),
+                                  QStringLiteral("SHA256SUMS")};
+    QStringList flushed;
+    int placed = 0;
+    for (qsizetype i = 0; i < events.size(); ++i) {
+        const QStringList& event = events.at(i);
+        if (event.at(0) == QLatin1String("flush")) {
+            flushed << event.at(1);
+            continue;
+        }
+        const QString& from = event.at(1);
+        const QFileInfo to(event.at(2));
+        if (to.path() != folder) {
+            continue;  // a file saved inside the staging folder, which is flushed as a whole
+        }
+        const QString what = event.join(QLatin1Char(' '));
+        // What a rename publishes is on the disk before it...
+        if (to.fileName() == QLatin1String(".backup-complete")) {
+            for (const QString& name : backupFiles) {
+                QVERIFY2(flushed.contains(from + QLatin1Char('/') + name), qPrintable(what));
+            }
+            QVERIFY2(flushed.contains(from), qPrintable(what));
+        } else if (backupFiles.contains(to.fileName())) {
+            QVERIFY2(flushed.contains(from), qPrintable(what));
+            ++placed;
+        }
+        // ...and the rename itself before the next one.
+        bool folderFlushed = false;
+        for (qsizetype j = i + 1; j < events.size() && events.at(j).at(0) != "rename"; ++j) {
+            folderFlushed = folderFlushed || events.at(j).at(1) == folder;
+        }
+        QVERIFY2(folderFlushed, qPrintable(what));
+    }
+    QCOMPARE(placed, backupFiles.size());
+#endif
 }
 
 void CliTest::secondRunOnAFolderGivesUpWhileTheFirstHoldsIt_data() {
