@@ -102,7 +102,8 @@ QString placeComplete(const QString& folder, BackupSteps& steps) {
     // Renamed away first, so that a folder named kCompleteName is always whole.
     steps.next();
     const QString retired = stagingName(dir);
-    if (!renameDurably(complete, retired)) {
+    // Its files are on the disk already, as copies in place; the rename must be, before they go.
+    if (!renameReplacing(complete, retired, true) || !flushFolder(folder)) {
         return QStringLiteral("cannot remove %1").arg(complete);
     }
     steps.next();
