@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QThread>
 
+#include <algorithm>
+
 #include "test_switches.h"
 
 namespace hideaway::cli {
@@ -22,13 +24,17 @@ QString heldBy(const QString& folder, const QByteArray& record) {
     bool isNumber = false;
     const qint64 pid = lines.value(0).toLongLong(&isNumber);
     QString holder = QStringLiteral("another run of backup or restore");
-    if (isNumber && lines.size() >= 3 && !lines.at(2).isEmpty()) {
+    const QString program = QString::fromUtf8(lines.value(2));
+    // Whoever can write into the folder can write the file: nothing that would steer a terminal.
+    const bool printable =
+        !program.isEmpty() && std::all_of(program.begin(), program.end(),
+                                          [](QChar character) { return character.isPrint(); });
+    if (isNumber && printable) {
         const QByteArray& command = lines.at(1);
         const QString what = command == "backup"    ? QStringLiteral(", a backup into it")
                              : command == "restore" ? QStringLiteral(", a restore from it")
                                                     : QString();
-        holder = QStringLiteral("%1 (process %2%3)")
-                     .arg(QString::fromUtf8(lines.at(2)), QString::number(pid), what);
+        holder = QStringLiteral("%1 (process %2%3)").arg(program, QString::number(pid), what);
     }
     return QStringLiteral("%1 is in use by %2; try again once that has finished")
         .arg(folder, holder);
