@@ -57,6 +57,11 @@ rm -rf "$out/Hideaway100K"
 cmake --install "$out/build" --prefix "$out/Hideaway100K" >/dev/null
 (cd "$out/build" && cpack -B "$out" >/dev/null)
 rm -rf "$out/_CPack_Packages"
+# The switches that let tests stop a run midway are built into the tests' twin only.
+if found=$(grep -la 'HIDEAWAY_TEST_' "$out"/Hideaway100K/*.exe); then
+    echo "windows: a test switch is built into $found"
+    exit 1
+fi
 phase_done "ZIP and installer"
 echo "windows: made $out/Hideaway100K and $(cd "$out" && ls Hideaway100K-*.zip Hideaway100K-*.exe | tr '\n' ' ')"
 

@@ -17,8 +17,10 @@
 #include "backup_privacy.h"
 #include "command_line.h"
 #include "commands.h"
+#include "durable_file.h"
 #include "failure_reports.h"
 #include "file_transfer.h"
+#include "folder_lock.h"
 #include "slot_operations.h"
 #include "slot_table.h"
 #include "terminal.h"
@@ -126,6 +128,13 @@ int backup(const Invocation& invocation, GbpLibrary& library, Terminal& terminal
             terminal.error(QStringLiteral("%1 is not a folder and cannot be made one").arg(folder));
             return kExitFailed;
         }
+        flushFolder(QFileInfo(folder).path());  // the new folder's own name, against a power cut
+    }
+    // Held until the backup returns: a second backup or restore of the folder waits, then gives up.
+    const FolderLock lock(folder, QStringLiteral("backup"), FolderLock::Need::Required);
+    if (!lock.refusal().isEmpty()) {
+        terminal.error(lock.refusal());
+        return kExitFailed;
     }
     // What a killed backup left: its complete new backup is put in place, its staging removed.
     if (const QString failed = tidyBackupFolder(folder, steps); !failed.isEmpty()) {
@@ -205,6 +214,12 @@ int backup(const Invocation& invocation, GbpLibrary& library, Terminal& terminal
 
 int restore(const Invocation& invocation, GbpLibrary& library, Terminal& terminal) {
     const QString folder = QDir::toNativeSeparators(QFileInfo(invocation.path).absoluteFilePath());
+    // Held until the restore returns, so that no backup rewrites the folder while it is read.
+    const FolderLock lock(folder, QStringLiteral("restore"), FolderLock::Need::WhenWritable);
+    if (!lock.refusal().isEmpty()) {
+        terminal.error(lock.refusal() + QStringLiteral("; nothing was written to the phone"));
+        return kExitFailed;
+    }
     const QString source = completeBackupIn(folder);
     if (source != folder) {
         terminal.step(QStringLiteral("a backup into %1 was interrupted; restoring the complete "

@@ -6,13 +6,12 @@
 #include <QRandomGenerator>
 #include <QSet>
 
-#include <csignal>
-#include <cstdlib>
-#include <filesystem>
 #include <optional>
 
 #include "backup_manifest.h"
+#include "durable_file.h"
 #include "slot_table.h"
+#include "test_switches.h"
 
 namespace hideaway::cli {
 
@@ -38,10 +37,7 @@ bool removeIfPresent(const QString& path) {
 
 /// Puts the file at from in place of the one at to, replacing it in one step.
 bool replaceFile(const QString& from, const QString& to) {
-    std::error_code error;
-    std::filesystem::rename(std::filesystem::path(from.toStdU16String()),
-                            std::filesystem::path(to.toStdU16String()), error);
-    return !error;
+    return renameDurably(from, to);
 }
 
 /// A name in folder for something staged or retired, which the next backup tidies away.
@@ -107,7 +103,8 @@ QString placeComplete(const QString& folder, BackupSteps& steps) {
     // Renamed away first, so that a folder named kCompleteName is always whole.
     steps.next();
     const QString retired = stagingName(dir);
-    if (!QDir().rename(complete, retired)) {
+    // Its files are on the disk already, as copies in place; the rename must be, before they go.
+    if (!renameReplacing(complete, retired, true) || !flushFolder(folder)) {
         return QStringLiteral("cannot remove %1").arg(complete);
     }
     steps.next();
@@ -122,17 +119,8 @@ QString completeBackupIn(const QString& folder) {
     return QFileInfo(complete).isDir() ? complete : folder;
 }
 
-BackupSteps::BackupSteps()
-    : m_killAt(qEnvironmentVariableIntValue("HIDEAWAY_TEST_BACKUP_KILL_AT")) {}
-
 void BackupSteps::next() {
-    if (++m_count != m_killAt) {
-        return;
-    }
-#if defined(SIGKILL)
-    std::raise(SIGKILL);
-#endif
-    std::_Exit(137);
+    beforeBackupStep(++m_count);
 }
 
 QString tidyBackupFolder(const QString& folder, BackupSteps& steps) {
@@ -172,7 +160,7 @@ QString inTheWay(const QString& folder) {
 
 QString putInPlace(const QString& folder, const QString& staging, BackupSteps& steps) {
     steps.next();
-    if (!QDir().rename(staging, QDir(folder).filePath(kCompleteName))) {
+    if (!renameDurably(staging, QDir(folder).filePath(kCompleteName))) {
         return QStringLiteral("cannot rename %1 to %2").arg(staging, kCompleteName);
     }
     return placeComplete(folder, steps);

@@ -17,16 +17,13 @@ inline const QString kStagingPrefix = QStringLiteral(".backup-");
 /// otherwise folder itself.
 QString completeBackupIn(const QString& folder);
 
-/// Counts the steps of a backup that change the backup folder. For the tests alone,
-/// HIDEAWAY_TEST_BACKUP_KILL_AT=N ends the process as a kill would just before step N, so that a
-/// test can stop a backup at every step without timing.
+/// Counts the steps of a backup that change the backup folder, so that the tests' build of the
+/// program can stop a backup at every step without timing (beforeBackupStep in test_switches.h).
 class BackupSteps {
 public:
-    BackupSteps();
     void next();
 
 private:
-    int m_killAt = 0;
     int m_count = 0;
 };
 

@@ -117,6 +117,9 @@ private slots:
     void exitStatus();
     void failedClearIsNoClear();
     void backupKilledAtEveryStepLeavesOneCompleteBackup();
+    void backupIsOnTheDiskBeforeItIsInPlace();
+    void secondRunOnAFolderGivesUpWhileTheFirstHoldsIt_data();
+    void secondRunOnAFolderGivesUpWhileTheFirstHoldsIt();
     void slotTooLargeForAnUploadStaysInTheBackup();
     void unwritableResultFails_data();
     void unwritableResultFails();
@@ -136,12 +139,16 @@ private:
         return m_phone->filePath(QStringLiteral("nvm-18-%1.bin").arg(8 + slot, 2, 10, QChar('0')));
     }
     QString file(const QString& name) const { return m_files->filePath(name); }
+    /// From here on, runs the tests' build of the program, which takes the test switches.
+    void useTestBuild() { m_program = QStringLiteral(HIDEAWAY_CLI_TEST_PATH); }
 
+    QString m_program;
     std::unique_ptr<QTemporaryDir> m_phone;
     std::unique_ptr<QTemporaryDir> m_files;
 };
 
 void CliTest::init() {
+    m_program = QStringLiteral(HIDEAWAY_CLI_PATH);
     m_phone = std::make_unique<QTemporaryDir>();
     m_files = std::make_unique<QTemporaryDir>();
     QVERIFY(m_phone->isValid() && m_files->isValid());
@@ -160,7 +167,7 @@ Run CliTest::run(const QStringList& arguments, const QByteArray& settings,
     if (setUp) {
         setUp(process);
     }
-    process.start(QStringLiteral(HIDEAWAY_CLI_PATH), arguments);
+    process.start(m_program, arguments);
     Run result;
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
         return result;
@@ -404,6 +411,7 @@ QString CliTest::backupState(const QString& folder) {
 }
 
 void CliTest::backupKilledAtEveryStepLeavesOneCompleteBackup() {
+    useTestBuild();
     const QString pristine = file(QStringLiteral("pristine"));
     QVERIFY(writeFile(phoneFile(1), randomBytes(700, 1)));
     QVERIFY(writeFile(phoneFile(3), randomBytes(900, 3)));
@@ -467,6 +475,163 @@ void CliTest::backupKilledAtEveryStepLeavesOneCompleteBackup() {
     QVERIFY(QDir().mkpath(folder + QStringLiteral("/slot5.bin")));
     QCOMPARE(run({QStringLiteral("backup"), folder}).status, 1);
     QCOMPARE(backupState(folder), old);
+
+    // The installed program has no such switch.
+    m_program = QStringLiteral(HIDEAWAY_CLI_PATH);
+    startFromPristine();
+    const Run shipped = run({QStringLiteral("backup"), folder}, {}, [](QProcess& process) {
+        QProcessEnvironment environment = process.processEnvironment();
+        environment.insert(QStringLiteral("HIDEAWAY_TEST_BACKUP_KILL_AT"), QStringLiteral("1"));
+        process.setProcessEnvironment(environment);
+    });
+    QCOMPARE(shipped.status, 0);
+    QCOMPARE(backupState(folder), fresh);
+}
+
+void CliTest::backupIsOnTheDiskBeforeItIsInPlace() {
+#if !defined(HIDEAWAY_SYNC_LOG_LIBRARY)
+    QSKIP("the flushes are seen through a preloaded library, on Linux only");
+#else
+    for (int slot = 1; slot <= 5; ++slot) {
+        QVERIFY(writeFile(phoneFile(slot), randomBytes(20990, slot)));
+    }
+    // Named as the system names an open file, which is how the log names a flushed one.
+    const QString folder =
+        QFileInfo(m_files->path()).canonicalFilePath() + QStringLiteral("/backup");
+    const QString log = file(QStringLiteral("sync.log"));
+    const Run backup = run({QStringLiteral("backup"), folder}, {}, [&log](QProcess& process) {
+        QProcessEnvironment environment = process.processEnvironment();
+        environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(HIDEAWAY_SYNC_LOG_LIBRARY));
+        environment.insert(QStringLiteral("HIDEAWAY_SYNC_LOG"), log);
+        // A sanitizer build wants its own library first; this one only watches.
+        environment.insert(QStringLiteral("ASAN_OPTIONS"),
+                           environment.value(QStringLiteral("ASAN_OPTIONS")) +
+                               QStringLiteral(":verify_asan_link_order=0"));
+        process.setProcessEnvironment(environment);
+    });
+    QCOMPARE(backup.status, 0);
+
+    QList<QStringList> events;
+    for (const QByteArray& line : readFile(log).split('\n')) {
+        if (!line.isEmpty()) {
+            events << QString::fromUtf8(line).split(QLatin1Char('\t'));
+        }
+    }
+    const QStringList backupFiles{QStringLiteral("slot1.bin"), QStringLiteral("slot2.bin"),
+                                  QStringLiteral("slot3.bin"), QStringLiteral("slot4.bin"),
+                                  QStringLiteral("slot5.bin"), QStringLiteral("manifest.json"),
+                                  QStringLiteral("SHA256SUMS")};
+    QStringList flushed;
+    int placed = 0;
+    for (qsizetype i = 0; i < events.size(); ++i) {
+        const QStringList& event = events.at(i);
+        if (event.at(0) == QLatin1String("flush")) {
+            flushed << event.at(1);
+            continue;
+        }
+        const QString& from = event.at(1);
+        const QFileInfo to(event.at(2));
+        if (to.path() != folder) {
+            continue;  // a file saved inside the staging folder, which is flushed as a whole
+        }
+        const QString what = event.join(QLatin1Char(' '));
+        // What a rename publishes is on the disk before it...
+        if (to.fileName() == QLatin1String(".backup-complete")) {
+            for (const QString& name : backupFiles) {
+                QVERIFY2(flushed.contains(from + QLatin1Char('/') + name), qPrintable(what));
+            }
+            QVERIFY2(flushed.contains(from), qPrintable(what));
+        } else if (backupFiles.contains(to.fileName())) {
+            QVERIFY2(flushed.contains(from), qPrintable(what));
+            ++placed;
+        }
+        // ...and the rename itself before the next one.
+        bool folderFlushed = false;
+        for (qsizetype j = i + 1; j < events.size() && events.at(j).at(0) != "rename"; ++j) {
+            folderFlushed = folderFlushed || events.at(j).at(1) == folder;
+        }
+        QVERIFY2(folderFlushed, qPrintable(what));
+    }
+    QCOMPARE(placed, backupFiles.size());
+#endif
+}
+
+void CliTest::secondRunOnAFolderGivesUpWhileTheFirstHoldsIt_data() {
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<QString>("firstNamed");
+    QTest::addRow("backup, then backup") << "backup"
+                                         << "backup"
+                                         << "a backup into it";
+    QTest::addRow("backup, then restore") << "backup"
+                                          << "restore"
+                                          << "a backup into it";
+    QTest::addRow("restore, then backup") << "restore"
+                                          << "backup"
+                                          << "a restore from it";
+}
+
+void CliTest::secondRunOnAFolderGivesUpWhileTheFirstHoldsIt() {
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    QFETCH(QString, firstNamed);
+    useTestBuild();
+    const QByteArray original = randomBytes(3000, 2);
+    QVERIFY(writeFile(phoneFile(2), original));
+    const QString folder = file(QStringLiteral("backup"));
+    QCOMPARE(run({QStringLiteral("backup"), folder}).status, 0);
+    const QString lockFile = folder + QStringLiteral("/.hideaway100k.lock");
+    QVERIFY(!QFile::exists(lockFile));
+    // Whichever second run went ahead would show: a backup in the folder, a restore on the phone.
+    QVERIFY(writeFile(phoneFile(2), "changed"));
+
+    // The first run stops once it holds the folder and says so; a pipe, not a clock, orders them.
+    QProcess holder;
+    const auto startHolding = [&] {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HIDEAWAY_PHONE_DIR"), m_phone->path());
+        environment.remove(QStringLiteral("HIDEAWAY_PHONE_SETTINGS"));
+        environment.insert(QStringLiteral("HIDEAWAY_TEST_HOLD_FOLDER"), QStringLiteral("1"));
+        holder.setProcessEnvironment(environment);
+        holder.setReadChannel(QProcess::StandardError);
+        holder.start(m_program, {first, folder});
+        QByteArray said;
+        while (!said.contains("holding " + QFile::encodeName(folder))) {
+            QVERIFY2(holder.waitForReadyRead(60000), said.constData());
+            said += holder.readAllStandardError();
+        }
+    };
+    startHolding();
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+
+    const Run refused = run({second, folder});
+    QCOMPARE(refused.status, 1);
+    const QString expected =
+        QStringLiteral(
+            "hideaway100k-cli: %1 is in use by hideaway100k-cli-test (process %2, %3); "
+            "try again once that has finished")
+            .arg(folder, QString::number(holder.processId()), firstNamed);
+    QVERIFY2(refused.err.contains(expected), qPrintable(refused.err));
+    QCOMPARE(readFile(folder + QStringLiteral("/slot2.bin")), original);
+    QCOMPARE(readFile(phoneFile(2)), QByteArray("changed"));
+
+    // Let go, the first run finishes its work and leaves nothing of the lock behind.
+    holder.closeWriteChannel();
+    QVERIFY(holder.waitForFinished(60000));
+    QCOMPARE(holder.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(holder.exitCode(), 0);
+    QVERIFY(!QFile::exists(lockFile));
+
+    // A run killed while it holds the folder blocks nobody.
+    startHolding();
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    holder.kill();
+    QVERIFY(holder.waitForFinished(60000));
+    QCOMPARE(run({second, folder}).status, 0);
 }
 
 void CliTest::slotTooLargeForAnUploadStaysInTheBackup() {

@@ -80,6 +80,10 @@ while IFS= read -r binary; do
     dynamic=$(readelf -d "$binary")
     grep -Eq '\(FLAGS\).*BIND_NOW|\(FLAGS_1\).*NOW' <<<"$dynamic" ||
         fail "$name is not linked with BIND_NOW"
+    # The switches that let tests stop a run midway are built into the tests' twin only.
+    if grep -aq 'HIDEAWAY_TEST_' "$binary"; then
+        fail "$name reads a test switch: $(grep -ao 'HIDEAWAY_TEST_[A-Z_]*' "$binary" | head -n1)"
+    fi
     # libGBP is loaded by its full path and Qt lives in the system's folders: no run path.
     if grep -Eq '\((RPATH|RUNPATH)\)' <<<"$dynamic"; then
         fail "$name carries a run path: $(grep -E '\((RPATH|RUNPATH)\)' <<<"$dynamic")"
