@@ -587,6 +587,8 @@ void CliTest::secondRunOnAFolderGivesUpWhileTheFirstHoldsIt() {
 
     // The first run stops once it holds the folder and says so; a pipe, not a clock, orders them.
     QProcess holder;
+    // The program names folders in the system's own form.
+    const QString shown = QDir::toNativeSeparators(folder);
     const auto startHolding = [&] {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("HIDEAWAY_PHONE_DIR"), m_phone->path());
@@ -596,7 +598,7 @@ void CliTest::secondRunOnAFolderGivesUpWhileTheFirstHoldsIt() {
         holder.setReadChannel(QProcess::StandardError);
         holder.start(m_program, {first, folder});
         QByteArray said;
-        while (!said.contains("holding " + QFile::encodeName(folder))) {
+        while (!said.contains("holding " + QFile::encodeName(shown))) {
             QVERIFY2(holder.waitForReadyRead(60000), said.constData());
             said += holder.readAllStandardError();
         }
@@ -612,7 +614,7 @@ void CliTest::secondRunOnAFolderGivesUpWhileTheFirstHoldsIt() {
         QStringLiteral(
             "hideaway100k-cli: %1 is in use by hideaway100k-cli-test (process %2, %3); "
             "try again once that has finished")
-            .arg(folder, QString::number(holder.processId()), firstNamed);
+            .arg(shown, QString::number(holder.processId()), firstNamed);
     QVERIFY2(refused.err.contains(expected), qPrintable(refused.err));
     QCOMPARE(readFile(folder + QStringLiteral("/slot2.bin")), original);
     QCOMPARE(readFile(phoneFile(2)), QByteArray("changed"));
