@@ -272,6 +272,19 @@ QImage drawLogo() {
     return image;
 }
 
+// Appends numbers in the little-endian order that BMP and ICO headers hold them in.
+struct LittleEndianOut {
+    QByteArray& bytes;
+    void u16(quint16 v) {
+        const quint16 le = qToLittleEndian(v);
+        bytes.append(reinterpret_cast<const char*>(&le), 2);
+    }
+    void u32(quint32 v) {
+        const quint32 le = qToLittleEndian(v);
+        bytes.append(reinterpret_cast<const char*>(&le), 4);
+    }
+};
+
 // Writes a BMP of 32 bits a pixel whose rows run top down, so its pixel array is exactly a
 // QImage::Format_RGB32 image on a little-endian machine: blue, green, red, then 0xFF.
 bool writeBitmap(const QImage& source, const QString& path) {
@@ -283,35 +296,28 @@ bool writeBitmap(const QImage& source, const QString& path) {
     const quint32 pixelBytes = width * height * 4;
 
     QByteArray out;
-    const auto u16 = [&out](quint16 v) {
-        const quint16 le = qToLittleEndian(v);
-        out.append(reinterpret_cast<const char*>(&le), 2);
-    };
-    const auto u32 = [&out](quint32 v) {
-        const quint32 le = qToLittleEndian(v);
-        out.append(reinterpret_cast<const char*>(&le), 4);
-    };
+    LittleEndianOut le{out};
     out.append("BM");
-    u32(kPixelsAt + pixelBytes);
-    u32(0);
-    u32(kPixelsAt);
+    le.u32(kPixelsAt + pixelBytes);
+    le.u32(0);
+    le.u32(kPixelsAt);
 
-    u32(40);
-    u32(width);
-    u32(static_cast<quint32>(-static_cast<qint32>(height)));  // negative: top-down rows
-    u16(1);
-    u16(32);
-    u32(0);  // BI_RGB: no compression, the fourth byte of each pixel unused
-    u32(pixelBytes);
-    u32(3780);  // 96 dpi
-    u32(3780);
-    u32(0);
-    u32(0);
+    le.u32(40);
+    le.u32(width);
+    le.u32(static_cast<quint32>(-static_cast<qint32>(height)));  // negative: top-down rows
+    le.u16(1);
+    le.u16(32);
+    le.u32(0);  // BI_RGB: no compression, the fourth byte of each pixel unused
+    le.u32(pixelBytes);
+    le.u32(3780);  // 96 dpi
+    le.u32(3780);
+    le.u32(0);
+    le.u32(0);
     out.append(QByteArray(kPixelsAt - kHeadersSize, '\0'));
     for (int y = 0; y < image.height(); ++y) {
         const auto* line = reinterpret_cast<const quint32*>(image.constScanLine(y));
         for (int x = 0; x < image.width(); ++x) {
-            u32(line[x] | 0xFF000000u);
+            le.u32(line[x] | 0xFF000000u);
         }
     }
 
@@ -367,30 +373,23 @@ bool writeWindowsIcon(const QString& path) {
                 return false;
             }
         } else {
-            const auto u32 = [&data](quint32 v) {
-                const quint32 le = qToLittleEndian(v);
-                data.append(reinterpret_cast<const char*>(&le), 4);
-            };
-            const auto u16 = [&data](quint16 v) {
-                const quint16 le = qToLittleEndian(v);
-                data.append(reinterpret_cast<const char*>(&le), 2);
-            };
+            LittleEndianOut le{data};
             const auto maskRow = static_cast<quint32>(((side + 31) / 32) * 4);
-            u32(40);
-            u32(static_cast<quint32>(side));
-            u32(static_cast<quint32>(side * 2));  // the colours and the mask below them
-            u16(1);
-            u16(32);
-            u32(0);
-            u32(static_cast<quint32>(side * side * 4) + maskRow * static_cast<quint32>(side));
-            u32(0);
-            u32(0);
-            u32(0);
-            u32(0);
+            le.u32(40);
+            le.u32(static_cast<quint32>(side));
+            le.u32(static_cast<quint32>(side * 2));  // the colours and the mask below them
+            le.u16(1);
+            le.u16(32);
+            le.u32(0);
+            le.u32(static_cast<quint32>(side * side * 4) + maskRow * static_cast<quint32>(side));
+            le.u32(0);
+            le.u32(0);
+            le.u32(0);
+            le.u32(0);
             for (int y = side - 1; y >= 0; --y) {  // bottom-up rows
                 const auto* line = reinterpret_cast<const quint32*>(image.constScanLine(y));
                 for (int x = 0; x < side; ++x) {
-                    u32(line[x] | 0xFF000000u);
+                    le.u32(line[x] | 0xFF000000u);
                 }
             }
             // The whole square is opaque: an all-clear mask.
@@ -400,27 +399,20 @@ bool writeWindowsIcon(const QString& path) {
     }
 
     QByteArray out;
-    const auto u16 = [&out](quint16 v) {
-        const quint16 le = qToLittleEndian(v);
-        out.append(reinterpret_cast<const char*>(&le), 2);
-    };
-    const auto u32 = [&out](quint32 v) {
-        const quint32 le = qToLittleEndian(v);
-        out.append(reinterpret_cast<const char*>(&le), 4);
-    };
-    u16(0);
-    u16(1);  // an icon, not a cursor
-    u16(static_cast<quint16>(sides.size()));
+    LittleEndianOut le{out};
+    le.u16(0);
+    le.u16(1);  // an icon, not a cursor
+    le.u16(static_cast<quint16>(sides.size()));
     auto offset = static_cast<quint32>(6 + 16 * sides.size());
     for (std::size_t i = 0; i < sides.size(); ++i) {
         out.append(char(sides[i] == 256 ? 0 : sides[i]));  // 0 stands for 256
         out.append(char(sides[i] == 256 ? 0 : sides[i]));
         out.append(char(0));
         out.append(char(0));
-        u16(1);
-        u16(32);
-        u32(static_cast<quint32>(images[i].size()));
-        u32(offset);
+        le.u16(1);
+        le.u16(32);
+        le.u32(static_cast<quint32>(images[i].size()));
+        le.u32(offset);
         offset += static_cast<quint32>(images[i].size());
     }
     for (const QByteArray& image : images) {
