@@ -105,17 +105,8 @@ bool hello(HANDLE out, bool loaded, const std::string& text) {
            writeAll(out, text.data(), static_cast<DWORD>(text.size()));
 }
 
-struct Calls {
-    GbpInitGBPModeFn init = nullptr;
-    GbpEndGBPModeFn end = nullptr;
-    GbpClearNVMFileFn clear = nullptr;
-    GbpWriteNVMFileFn write = nullptr;
-    GbpGetNVMFileSizeFn size = nullptr;
-    GbpReadNVMFileFn read = nullptr;
-};
-
 /// Loads the DLL and looks up all six calls; on failure, why, in words a user can act on.
-bool loadDll(const std::wstring& path, Calls& calls, std::string& text) {
+bool loadDll(const std::wstring& path, GbpCalls& calls, std::string& text) {
     const std::string shown = utf8(path);
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
@@ -165,7 +156,7 @@ bool loadDll(const std::wstring& path, Calls& calls, std::string& text) {
 }
 
 /// Serves requests until the library closes the pipe; false when the pipe broke mid-request.
-bool serve(HANDLE in, HANDLE out, const Calls& calls) {
+bool serve(HANDLE in, HANDLE out, const GbpCalls& calls) {
     std::vector<std::uint8_t> buffer;
     for (;;) {
         Request request{};
@@ -254,7 +245,7 @@ int wmain(int argc, wchar_t** argv) {
         std::fprintf(stderr, "usage: gbp-host.exe PATH-OF-GBP.DLL (started by libGBP.so)\n");
         return 2;
     }
-    Calls calls;
+    GbpCalls calls{};
     std::string text;
     const bool loaded = loadDll(windowsPath(argv[1]), calls, text);
     if (!hello(out, loaded, text) || !loaded) {

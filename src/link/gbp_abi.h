@@ -44,6 +44,16 @@ typedef int16_t(GBP_CALL* GbpWriteNVMFileFn)(uint8_t, uint8_t, uint8_t*, int32_t
 typedef int16_t(GBP_CALL* GbpGetNVMFileSizeFn)(uint8_t, uint8_t);
 typedef int16_t(GBP_CALL* GbpReadNVMFileFn)(uint8_t, uint8_t, uint8_t*, int32_t);
 
+/* The six calls as one table, the way a loader keeps them once it has looked them up. */
+typedef struct GbpCalls {
+    GbpInitGBPModeFn init;
+    GbpEndGBPModeFn end;
+    GbpClearNVMFileFn clear;
+    GbpWriteNVMFileFn write;
+    GbpGetNVMFileSizeFn size;
+    GbpReadNVMFileFn read;
+} GbpCalls;
+
 #ifdef __cplusplus
 }
 #endif

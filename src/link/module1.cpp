@@ -95,24 +95,19 @@ void Module1::resolveAll() {
             missing << QLatin1String(name);
         }
     };
-    find(m_init, "InitGBPMode");
-    find(m_end, "EndGBPMode");
-    find(m_clear, "ClearNVMFile");
-    find(m_write, "WriteNVMFile");
-    find(m_size, "GetNVMFileSize");
-    find(m_read, "ReadNVMFile");
+    find(m_calls.init, "InitGBPMode");
+    find(m_calls.end, "EndGBPMode");
+    find(m_calls.clear, "ClearNVMFile");
+    find(m_calls.write, "WriteNVMFile");
+    find(m_calls.size, "GetNVMFileSize");
+    find(m_calls.read, "ReadNVMFile");
     if (missing.isEmpty()) {
         return;
     }
     // The full path: a user who put a vendor's library in place can tell which file lacks the
     // call. Given back, so that a mended library is loaded afresh at the next call.
     const QString file = QDir::toNativeSeparators(loadedFrom());
-    m_init = nullptr;
-    m_end = nullptr;
-    m_clear = nullptr;
-    m_write = nullptr;
-    m_size = nullptr;
-    m_read = nullptr;
+    m_calls = {};
     m_library.unload();
     throw AppError(ErrorCode::EntryPointMissing,
                    QStringLiteral("%1 in %2").arg(missing.join(QStringLiteral(", ")), file));
@@ -127,29 +122,29 @@ Fn Module1::entry(Fn& cached, const char* name) {
 }
 
 std::int16_t Module1::InitGBPMode(std::uint8_t port) {
-    return entry(m_init, "InitGBPMode")(port);
+    return entry(m_calls.init, "InitGBPMode")(port);
 }
 
 std::int16_t Module1::EndGBPMode() {
-    return entry(m_end, "EndGBPMode")();
+    return entry(m_calls.end, "EndGBPMode")();
 }
 
 std::int16_t Module1::ClearNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber) {
-    return entry(m_clear, "ClearNVMFile")(fileGroup, fileNumber);
+    return entry(m_calls.clear, "ClearNVMFile")(fileGroup, fileNumber);
 }
 
 std::int16_t Module1::WriteNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber,
                                    std::uint8_t* buffer, std::int32_t length) {
-    return entry(m_write, "WriteNVMFile")(fileGroup, fileNumber, buffer, length);
+    return entry(m_calls.write, "WriteNVMFile")(fileGroup, fileNumber, buffer, length);
 }
 
 std::int16_t Module1::GetNVMFileSize(std::uint8_t fileGroup, std::uint8_t fileNumber) {
-    return entry(m_size, "GetNVMFileSize")(fileGroup, fileNumber);
+    return entry(m_calls.size, "GetNVMFileSize")(fileGroup, fileNumber);
 }
 
 std::int16_t Module1::ReadNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber,
                                   std::uint8_t* buffer, std::int32_t maxLength) {
-    return entry(m_read, "ReadNVMFile")(fileGroup, fileNumber, buffer, maxLength);
+    return entry(m_calls.read, "ReadNVMFile")(fileGroup, fileNumber, buffer, maxLength);
 }
 
 }  // namespace hideaway

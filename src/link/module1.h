@@ -47,12 +47,7 @@ private:
 
     QStringList m_candidates;
     QLibrary m_library;
-    GbpInitGBPModeFn m_init = nullptr;
-    GbpEndGBPModeFn m_end = nullptr;
-    GbpClearNVMFileFn m_clear = nullptr;
-    GbpWriteNVMFileFn m_write = nullptr;
-    GbpGetNVMFileSizeFn m_size = nullptr;
-    GbpReadNVMFileFn m_read = nullptr;
+    GbpCalls m_calls{};
 };
 
 }  // namespace hideaway
