@@ -20,11 +20,13 @@ bool readsFirst(int slot) {
     return slot == 2;
 }
 
-/// The file the dialog answers with: an upload's source, which the caller writes, or a
-/// download's target, which must not come to exist on these paths.
-QString chosenFile(Operation operation, const SlotBench& bench) {
-    return bench.path(operation == Operation::Upload ? QStringLiteral("f.bin")
-                                                     : QStringLiteral("out.bin"));
+/// Answers the dialog with an upload's source, written here, or a download's target, which must
+/// not come to exist on these paths.
+bool answerWithFile(Operation operation, SlotBench& bench) {
+    const QString file = bench.path(operation == Operation::Upload ? QStringLiteral("f.bin")
+                                                                   : QStringLiteral("out.bin"));
+    bench.dialog.answers = {file};
+    return operation == Operation::Download || writeFile(file, "new content");
 }
 
 void run(Operation operation, int slot, SlotBench& bench, FileDialog& dialog) {
@@ -140,9 +142,7 @@ void TransferPathsTest::linkCannotOpen() {
     QFETCH(QStringList, expected);
     QFETCH(bool, slotEmptied);
     SlotBench bench;
-    const QString file = chosenFile(operation, bench);
-    QVERIFY(operation == Operation::Download || writeFile(file, "new content"));
-    bench.dialog.answers = {file};
+    QVERIFY(answerWithFile(operation, bench));
     const QStringList files = folderEntries(bench);
     bench.library.initResults = initResults;
 
@@ -222,9 +222,7 @@ void TransferPathsTest::libraryErrorIsTrapped() {
     QFETCH(bool, emptied);
     QFETCH(bool, rowCleared);
     SlotBench bench;
-    const QString file = chosenFile(operation, bench);
-    QVERIFY(operation == Operation::Download || writeFile(file, "new content"));
-    bench.dialog.answers = {file};
+    QVERIFY(answerWithFile(operation, bench));
     const QStringList files = folderEntries(bench);
     const AppError error(code,
                          operation == Operation::Upload ? call + QStringLiteral(" in GBP") : call);
