@@ -1,14 +1,14 @@
-#include <QTemporaryDir>
 #include <QTest>
 
 #include "app_error.h"
 #include "file_transfer.h"
+#include "scratch_folder.h"
 #include "transfer_fixtures.h"
 
 using namespace hideaway;
 using namespace hideaway::test;
 
-class FileTransferTest : public QObject {
+class FileTransferTest : public QObject, private ScratchFolder {
     Q_OBJECT
 
 private slots:
@@ -27,16 +27,10 @@ private slots:
     void saveIntoMissingFolder();
     void saveOntoFolder();
     void roundTripKeepsEveryByte();
-
-private:
-    QString path(const QString& name) const { return m_dir->filePath(name); }
-
-    std::unique_ptr<QTemporaryDir> m_dir;
 };
 
 void FileTransferTest::init() {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
+    QVERIFY(renew());
 }
 
 void FileTransferTest::loadFillsBufferWithSpareZero_data() {
@@ -110,7 +104,7 @@ void FileTransferTest::saveWritesExactlyCount() {
     QCOMPARE(reports.texts, QStringList());
     QCOMPARE(readFile(target), bytes.left(count));
     QCOMPARE(QFileInfo(target).size(), qint64{count});
-    QCOMPARE(folderEntries(m_dir->path()), QStringList{QStringLiteral("new file.bin")});
+    QCOMPARE(folderEntries(path()), QStringList{QStringLiteral("new file.bin")});
     QCOMPARE(openDescriptors(), descriptors);
 }
 
@@ -124,7 +118,7 @@ void FileTransferTest::saveOverLongerFile() {
 
     QCOMPARE(reports.texts, QStringList());
     QCOMPARE(readFile(target), bytes.left(100));
-    QCOMPARE(folderEntries(m_dir->path()), QStringList{QStringLiteral("old.bin")});
+    QCOMPARE(folderEntries(path()), QStringList{QStringLiteral("old.bin")});
 }
 
 void FileTransferTest::saveCountOutOfRange_data() {
@@ -152,7 +146,7 @@ void FileTransferTest::saveCountOutOfRange() {
     }
     QVERIFY(!QFile::exists(path(QStringLiteral("fresh.bin"))));
     QCOMPARE(readFile(existing), before);
-    QCOMPARE(folderEntries(m_dir->path()), QStringList{QStringLiteral("existing.bin")});
+    QCOMPARE(folderEntries(path()), QStringList{QStringLiteral("existing.bin")});
 }
 
 void FileTransferTest::saveIntoMissingFolder() {
@@ -160,11 +154,11 @@ void FileTransferTest::saveIntoMissingFolder() {
     Reports reports;
     QVERIFY(!SaveBytesToFile(target, ByteBuffer(10, 1), 10, reports.sink()));
     QCOMPARE(reports.texts, QStringList{QStringLiteral("Path not found: ") + target});
-    QCOMPARE(folderEntries(m_dir->path()), QStringList());
+    QCOMPARE(folderEntries(path()), QStringList());
 }
 
 void FileTransferTest::saveOntoFolder() {
-    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("folder")));
+    QVERIFY(QDir(path()).mkdir(QStringLiteral("folder")));
     Reports reports;
     QVERIFY(
         !SaveBytesToFile(path(QStringLiteral("folder")), ByteBuffer(10, 1), 10, reports.sink()));

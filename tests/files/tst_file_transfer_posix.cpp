@@ -8,11 +8,11 @@
 #include <csignal>
 
 #include <QScopeGuard>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include "app_error.h"
 #include "file_transfer.h"
+#include "scratch_folder.h"
 #include "transfer_fixtures.h"
 #include "unprivileged.h"
 
@@ -28,7 +28,7 @@ bool isCharacterDevice(const char* path) {
 
 }  // namespace
 
-class PosixFileTransferTest : public QObject {
+class PosixFileTransferTest : public QObject, private ScratchFolder {
     Q_OBJECT
 
 private slots:
@@ -45,20 +45,15 @@ private slots:
     void saveWhoseRenameIsRefused();
 
 private:
-    QString path(const QString& name) const { return m_dir->filePath(name); }
     /// Whether a save into a pipe writes through it and leaves the pipe in place.
     bool pipeSurvivesSave(QString* why);
-
-    std::unique_ptr<QTemporaryDir> m_dir;
 };
 
 void PosixFileTransferTest::init() {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
+    QVERIFY(renew());
     // Reachable by the unprivileged user of the permission cases.
-    QVERIFY(QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::WriteOwner |
-                                                     QFile::ExeOwner | QFile::ReadOther |
-                                                     QFile::ExeOther));
+    QVERIFY(QFile::setPermissions(path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                              QFile::ReadOther | QFile::ExeOther));
 }
 
 void PosixFileTransferTest::saveIntoReadOnlyFolder_data() {
@@ -76,7 +71,7 @@ void PosixFileTransferTest::saveIntoReadOnlyFolder() {
     const QString folder = path(QStringLiteral("locked"));
     const QString target = folder + QStringLiteral("/out.bin");
     const QByteArray before = randomBytes(2000, 4);
-    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("locked")));
+    QVERIFY(QDir(path()).mkdir(QStringLiteral("locked")));
     if (existing) {
         QVERIFY(writeFile(target, before));
         QVERIFY(QFile::setPermissions(target, fileWritable
@@ -141,7 +136,7 @@ bool PosixFileTransferTest::pipeSurvivesSave(QString* why) {
 void PosixFileTransferTest::saveIntoPipeWritesInPlace() {
     QString why;
     QVERIFY2(pipeSurvivesSave(&why), qPrintable(why));
-    QCOMPARE(folderEntries(m_dir->path()), QStringList{QStringLiteral("pipe")});
+    QCOMPARE(folderEntries(path()), QStringList{QStringLiteral("pipe")});
 }
 
 void PosixFileTransferTest::saveOntoPipeWithoutReader() {
@@ -157,7 +152,7 @@ void PosixFileTransferTest::saveOntoPipeWithoutReader() {
                                         QStringLiteral(" (a pipe that no program reads)")});
     struct stat info {};
     QVERIFY(::lstat(QFile::encodeName(pipe).constData(), &info) == 0 && S_ISFIFO(info.st_mode));
-    QCOMPARE(folderEntries(m_dir->path()), QStringList{QStringLiteral("pipe")});
+    QCOMPARE(folderEntries(path()), QStringList{QStringLiteral("pipe")});
 }
 
 void PosixFileTransferTest::saveOntoDevice_data() {
@@ -225,14 +220,14 @@ void PosixFileTransferTest::saveStoppedPartWay() {
     QCOMPARE(reports.texts, QStringList{QStringLiteral("Device I/O error: ") + target +
                                         QStringLiteral(" (File too large)")});
     QCOMPARE(readFile(target), before);
-    QCOMPARE(folderEntries(m_dir->path()), QStringList{QStringLiteral("old.bin")});
+    QCOMPARE(folderEntries(path()), QStringList{QStringLiteral("old.bin")});
 }
 
 void PosixFileTransferTest::saveWhoseRenameIsRefused() {
     // In a shared folder with the sticky bit, as /tmp, only a file's owner may replace it: every
     // byte is written, and the final rename of the temporary file fails.
     const QString shared = path(QStringLiteral("shared"));
-    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("shared")));
+    QVERIFY(QDir(path()).mkdir(QStringLiteral("shared")));
     QCOMPARE(::chmod(QFile::encodeName(shared).constData(), 01777), 0);
     const QString target = shared + QStringLiteral("/theirs.bin");
     const QByteArray before = randomBytes(300, 12);

@@ -4,11 +4,11 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
-#include <QTemporaryDir>
 #include <QTest>
 
 #include "app_error.h"
 #include "file_transfer.h"
+#include "scratch_folder.h"
 #include "transfer_fixtures.h"
 
 using namespace hideaway;
@@ -39,7 +39,7 @@ private:
 
 }  // namespace
 
-class WindowsFileTransferTest : public QObject {
+class WindowsFileTransferTest : public QObject, private ScratchFolder {
     Q_OBJECT
 
 private slots:
@@ -49,16 +49,10 @@ private slots:
     void loadOfFileHeldExclusively();
     void saveOntoNullDevice();
     void saveOntoPipeWithoutServer();
-
-private:
-    QString path(const QString& name) const { return m_dir->filePath(name); }
-
-    std::unique_ptr<QTemporaryDir> m_dir;
 };
 
 void WindowsFileTransferTest::init() {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
+    QVERIFY(renew());
 }
 
 void WindowsFileTransferTest::saveOverFileHeldOpen() {
@@ -79,7 +73,7 @@ void WindowsFileTransferTest::saveOverFileHeldOpen() {
     QVERIFY2(reports.texts.first().startsWith(QStringLiteral("Path/File access error: ") + target),
              qPrintable(reports.texts.first()));
     QCOMPARE(readFile(target), before);
-    QCOMPARE(folderEntries(m_dir->path()), QStringList{QStringLiteral("held.bin")});
+    QCOMPARE(folderEntries(path()), QStringList{QStringLiteral("held.bin")});
 }
 
 void WindowsFileTransferTest::loadOfFileHeldExclusively() {

@@ -1,8 +1,10 @@
 #include <QTest>
 
 #include "app_error.h"
+#include "captions.h"
 #include "connect_phone.h"
 #include "event_log.h"
+#include "link_steps.h"
 #include "recording_view.h"
 #include "scripted_library.h"
 
@@ -10,14 +12,14 @@ using hideaway::AppError;
 using hideaway::ConnectPhone;
 using hideaway::ErrorCode;
 using hideaway::test::EventLog;
+using hideaway::test::kStartCaptionText;
+using hideaway::test::openedLinkSteps;
 using hideaway::test::RecordingView;
 using hideaway::test::ScriptedLibrary;
 
 namespace {
 
-const QString kStartCaption = QStringLiteral("Hideaway100K V1.1 for Sony CMD-J7/70 by Corvane ");
 const QString kInitializing = QStringLiteral("Initializing GBP Mode...");
-const QString kConnected = QStringLiteral("Hideaway100K V1.1 for Sony CMD-J7/70 by Corvane");
 
 }  // namespace
 
@@ -108,16 +110,11 @@ private slots:
         EventLog log;
         RecordingView view(log);
         ScriptedLibrary library(log);
-        QCOMPARE(view.caption, kStartCaption);
+        QCOMPARE(view.caption, kStartCaptionText);
 
         QCOMPARE(int(ConnectPhone(view, library)), 0);
 
-        const QStringList expected{
-            QStringLiteral("Caption=") + kInitializing, QStringLiteral("Status=Open COMPORT..."),
-            QStringLiteral("LCD=Connect..."),           QStringLiteral("InitGBPMode(1)"),
-            QStringLiteral("Status=Ready..."),          QStringLiteral("Caption=") + kConnected,
-        };
-        QCOMPARE(log.entries, expected);
+        QCOMPARE(log.entries, openedLinkSteps());
         QVERIFY(view.messages.isEmpty());
         // The caller writes its own LCD text; until then it keeps the connecting one.
         QCOMPARE(view.lcd, QStringLiteral("Connect..."));

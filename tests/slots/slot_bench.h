@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "link_steps.h"
 #include "recording_view.h"
 #include "scripted_dialog.h"
 #include "scripted_library.h"
@@ -71,5 +72,27 @@ struct SlotBench {
         return it == library.nvm.end() ? QByteArray() : it->second;
     }
 };
+
+/// What every upload does before it looks at the file.
+inline QStringList uploadStarted() {
+    return {QStringLiteral("Status=UPLOAD"), QStringLiteral("LCD=Uploading..."),
+            QStringLiteral("ShowOpen[Any Files *.*|*.*]")};
+}
+
+inline const QString kSave = QStringLiteral("ShowSave[Bin Files *.bin|*.bin]");
+
+/// The link, the reading texts and the read, as every download that reaches the phone does.
+inline QStringList linkAndRead(const SlotRow& slot) {
+    return openedLinkSteps() +
+           QStringList{QStringLiteral("Status=DOWNLOADING SLOT%1...").arg(slot.number),
+                       QStringLiteral("LCD=DOWNLOAD"),
+                       QStringLiteral("ReadNVMFile(18,%1,21000)").arg(slot.fileNumber)};
+}
+
+/// What CLEAR writes into the row: the row no longer names the file the slot lost.
+inline QStringList rowCleared(int slot) {
+    return {QStringLiteral("Bar%1=0").arg(slot), QStringLiteral("Name%1=<SLOT%1 CLEAR>").arg(slot),
+            QStringLiteral("Bytes%1=0").arg(slot)};
+}
 
 }  // namespace hideaway::test

@@ -1,7 +1,5 @@
 #include <QTest>
 
-#include "app_error.h"
-#include "link_steps.h"
 #include "slot_bench.h"
 #include "slot_operations.h"
 #include "transfer_fixtures.h"
@@ -12,30 +10,18 @@ using namespace hideaway::test;
 
 namespace {
 
-const QString kOpen = QStringLiteral("ShowOpen[Any Files *.*|*.*]");
 const QString kFailedVerification =
     QStringLiteral("Message=ERROR writing SLOT Content! Please Try Again!");
-
-/// What every upload does before it looks at the file.
-QStringList started() {
-    return {QStringLiteral("Status=UPLOAD"), QStringLiteral("LCD=Uploading..."), kOpen};
-}
 
 /// The steps from the first link to the size read back, for a file of length bytes.
 QStringList writtenAndMeasured(const SlotRow& slot, int length) {
     const QString nvm = QStringLiteral("18,%1").arg(slot.fileNumber);
-    return started() + openedLinkSteps() +
+    return uploadStarted() + openedLinkSteps() +
            QStringList{QStringLiteral("ClearNVMFile(%1)").arg(nvm),
                        QStringLiteral("EndGBPMode()")} +
            openedLinkSteps() +
            QStringList{QStringLiteral("WriteNVMFile(%1,%2)").arg(nvm).arg(length),
                        QStringLiteral("GetNVMFileSize(%1)").arg(nvm)};
-}
-
-/// What CLEAR writes into the row: the row no longer names the file the slot lost.
-QStringList rowCleared(int slot) {
-    return {QStringLiteral("Bar%1=0").arg(slot), QStringLiteral("Name%1=<SLOT%1 CLEAR>").arg(slot),
-            QStringLiteral("Bytes%1=0").arg(slot)};
 }
 
 QString readBack(const SlotRow& slot) {
@@ -53,19 +39,12 @@ private slots:
     void storesFileAndShowsIt_data();
     void storesFileAndShowsIt();
     void resultsWithoutMeaningAreIgnored();
-    void cancel_data();
-    void cancel();
     void fileTooLong_data();
     void fileTooLong();
     void failedVerification_data();
     void failedVerification();
-    void linkCannotOpen_data();
-    void linkCannotOpen();
     void fileCannotBeLoaded_data();
     void fileCannotBeLoaded();
-    void libraryErrorIsTrapped_data();
-    void libraryErrorIsTrapped();
-    void endInErrorPathIsNotTrapped();
 };
 
 void UploadSlotTest::storesFileAndShowsIt_data() {
@@ -120,29 +99,6 @@ void UploadSlotTest::resultsWithoutMeaningAreIgnored() {
     QCOMPARE(bench.view.messages, QStringList());
 }
 
-void UploadSlotTest::cancel_data() {
-    QTest::addColumn<int>("slot");
-    for (const SlotRow& slot : kSlotTable) {
-        QTest::addRow("slot %d cancelled", slot.number) << slot.number;
-    }
-}
-
-void UploadSlotTest::cancel() {
-    QFETCH(int, slot);
-    SlotBench bench;
-    bench.dialog.answers = {std::nullopt};
-
-    UploadSlot(slotRow(slot), bench.view, bench.library, bench.dialog);
-
-    QCOMPARE(bench.log.entries,
-             (started() + QStringList{QStringLiteral("LCD="), QStringLiteral("Status=CANCEL"),
-                                      QStringLiteral("EndGBPMode()")}));
-    QCOMPARE(bench.view.messages, QStringList());
-    QVERIFY(bench.rowKept(slot));
-    QVERIFY(bench.othersKept(slot));
-    QCOMPARE(bench.phone(slotRow(slot)), SlotBench::formerContent(slot));
-}
-
 void UploadSlotTest::fileTooLong_data() {
     QTest::addColumn<int>("slot");
     QTest::addColumn<qint64>("size");
@@ -168,10 +124,10 @@ void UploadSlotTest::fileTooLong() {
 
     UploadSlot(slotRow(slot), bench.view, bench.library, bench.dialog);
 
-    QCOMPARE(
-        bench.log.entries,
-        (started() + QStringList{QStringLiteral("Message=FileSize MUST be under 21000 Bytes!!!"),
-                                 QStringLiteral("Status=ERROR"), QStringLiteral("LCD=Error!")}));
+    QCOMPARE(bench.log.entries,
+             (uploadStarted() +
+              QStringList{QStringLiteral("Message=FileSize MUST be under 21000 Bytes!!!"),
+                          QStringLiteral("Status=ERROR"), QStringLiteral("LCD=Error!")}));
     QVERIFY(bench.rowKept(slot));
     QCOMPARE(bench.phone(slotRow(slot)), SlotBench::formerContent(slot));
 }
@@ -239,41 +195,6 @@ void UploadSlotTest::failedVerification() {
     QCOMPARE(bench.view.lcd, reportsError ? QStringLiteral("ERROR") : QStringLiteral("Connect..."));
 }
 
-void UploadSlotTest::linkCannotOpen_data() {
-    QTest::addColumn<int>("slot");
-    QTest::addColumn<bool>("secondLink");
-    for (const SlotRow& slot : kSlotTable) {
-        QTest::addRow("slot %d, first link refused", slot.number) << slot.number << false;
-        QTest::addRow("slot %d, second link refused", slot.number) << slot.number << true;
-    }
-}
-
-void UploadSlotTest::linkCannotOpen() {
-    QFETCH(int, slot);
-    QFETCH(bool, secondLink);
-    const SlotRow& row = slotRow(slot);
-    SlotBench bench;
-    QVERIFY(writeFile(bench.path(QStringLiteral("f.bin")), "new content"));
-    bench.dialog.answers = {bench.path(QStringLiteral("f.bin"))};
-    bench.library.initResults =
-        secondLink ? std::deque<std::int16_t>{0, 5} : std::deque<std::int16_t>{-1};
-
-    UploadSlot(row, bench.view, bench.library, bench.dialog);
-
-    QStringList expected = started();
-    if (secondLink) {
-        expected << openedLinkSteps() << QStringLiteral("ClearNVMFile(18,%1)").arg(row.fileNumber)
-                 << QStringLiteral("EndGBPMode()") << failedLinkSteps(QStringLiteral("Error:  5"))
-                 << rowCleared(slot);
-    } else {
-        expected << failedLinkSteps(QStringLiteral("Error: -1"));
-    }
-    QCOMPARE(bench.log.entries, expected);
-    QCOMPARE(bench.phone(row), secondLink ? QByteArray() : SlotBench::formerContent(slot));
-    QCOMPARE(bench.rowKept(slot), !secondLink);
-    QVERIFY(bench.othersKept(slot));
-}
-
 void UploadSlotTest::fileCannotBeLoaded_data() {
     QTest::addColumn<int>("slot");
     QTest::addColumn<QString>("choice");
@@ -325,90 +246,11 @@ void UploadSlotTest::fileCannotBeLoaded() {
     QVERIFY2(message.startsWith(opening), qPrintable(message));
     QVERIFY2(message.contains(path), qPrintable(message));
     // The file is loaded before any link opens, so the phone never hears of it.
-    QCOMPARE(bench.log.entries, (started() + QStringList{QStringLiteral("Message=") + message,
-                                                         QStringLiteral("EndGBPMode()")}));
+    QCOMPARE(bench.log.entries, (uploadStarted() + QStringList{QStringLiteral("Message=") + message,
+                                                               QStringLiteral("EndGBPMode()")}));
     QCOMPARE(bench.view.status, QStringLiteral("UPLOAD"));
     QCOMPARE(bench.view.lcd, QStringLiteral("Uploading..."));
     QVERIFY(bench.rowKept(slot));
-}
-
-void UploadSlotTest::libraryErrorIsTrapped_data() {
-    QTest::addColumn<int>("slot");
-    QTest::addColumn<QString>("operation");
-    QTest::addColumn<int>("call");
-    QTest::addColumn<QString>("lastStatus");
-    QTest::addColumn<bool>("emptied");
-    QTest::addColumn<bool>("rowCleared");
-    QTest::newRow("slot 1, library not loaded")
-        << 1 << "InitGBPMode" << 1 << "Open COMPORT..." << false << false;
-    QTest::newRow("slot 2, clear missing")
-        << 2 << "ClearNVMFile" << 1 << "Ready..." << false << false;
-    // From here on the slot has been emptied, so the row must stop naming the former file.
-    QTest::newRow("slot 1, first link's end fails")
-        << 1 << "EndGBPMode" << 1 << "Ready..." << true << true;
-    QTest::newRow("slot 2, second link fails")
-        << 2 << "InitGBPMode" << 2 << "Open COMPORT..." << true << true;
-    QTest::newRow("slot 3, write missing")
-        << 3 << "WriteNVMFile" << 1 << "Ready..." << true << true;
-    QTest::newRow("slot 4, size missing")
-        << 4 << "GetNVMFileSize" << 1 << "Ready..." << false << true;
-    QTest::newRow("slot 5, read missing") << 5 << "ReadNVMFile" << 1 << "Ready..." << false << true;
-}
-
-void UploadSlotTest::libraryErrorIsTrapped() {
-    QFETCH(int, slot);
-    QFETCH(QString, operation);
-    QFETCH(int, call);
-    QFETCH(QString, lastStatus);
-    QFETCH(bool, emptied);
-    QFETCH(bool, rowCleared);
-    const SlotRow& row = slotRow(slot);
-    SlotBench bench;
-    QVERIFY(writeFile(bench.path(QStringLiteral("f.bin")), "new content"));
-    bench.dialog.answers = {bench.path(QStringLiteral("f.bin"))};
-    const AppError error(ErrorCode::EntryPointMissing, operation + QStringLiteral(" in GBP"));
-    int calls = 0;
-    bench.library.onCall = [&](const QString& name) {
-        if (name == operation && ++calls == call) {
-            throw error;
-        }
-    };
-
-    UploadSlot(row, bench.view, bench.library, bench.dialog);
-
-    const QString message = QStringLiteral(
-                                "Error while opening load dialog:\r\n"
-                                "Can't find DLL entry point: %1 in GBP")
-                                .arg(operation);
-    QCOMPARE(bench.view.messages, QStringList{message});
-    QStringList tail{QStringLiteral("Message=") + message};
-    if (rowCleared) {
-        tail << ::rowCleared(slot);
-    }
-    tail << QStringLiteral("EndGBPMode()");
-    QVERIFY(bench.log.entries.size() > tail.size());
-    const qsizetype failed = bench.log.entries.size() - tail.size() - 1;
-    QVERIFY2(bench.log.entries.at(failed).startsWith(operation),
-             qPrintable(bench.log.entries.join(QLatin1Char('|'))));
-    QCOMPARE(bench.log.entries.mid(failed + 1), tail);
-    QCOMPARE(bench.view.status, lastStatus);
-    QCOMPARE(bench.view.lcd, QStringLiteral("Connect..."));
-    QCOMPARE(bench.rowKept(slot), !rowCleared);
-    QCOMPARE(bench.phone(row).isEmpty(), emptied);
-}
-
-void UploadSlotTest::endInErrorPathIsNotTrapped() {
-    SlotBench bench;
-    bench.dialog.answers = {std::nullopt};
-    bench.library.throws.emplace(QStringLiteral("EndGBPMode"),
-                                 AppError(ErrorCode::LibraryNotLoaded, QStringLiteral("GBP")));
-
-    QVERIFY_THROWS_EXCEPTION(AppError,
-                             UploadSlot(slotRow(1), bench.view, bench.library, bench.dialog));
-
-    QCOMPARE(bench.view.status, QStringLiteral("CANCEL"));
-    QCOMPARE(bench.library.calls(), QStringList{QStringLiteral("EndGBPMode()")});
-    QCOMPARE(bench.view.messages, QStringList());
 }
 
 QTEST_GUILESS_MAIN(UploadSlotTest)

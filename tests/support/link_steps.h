@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include "captions.h"
+
 namespace hideaway::test {
 
 /// What the log shows while a link opens on port.
@@ -12,7 +14,7 @@ inline QStringList openedLinkSteps(int port = 1) {
         QStringLiteral("LCD=Connect..."),
         QStringLiteral("InitGBPMode(%1)").arg(port),
         QStringLiteral("Status=Ready..."),
-        QStringLiteral("Caption=Hideaway100K V1.1 for Sony CMD-J7/70 by Corvane"),
+        QStringLiteral("Caption=") + kConnectedCaptionText,
     };
 }
 

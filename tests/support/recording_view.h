@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include "captions.h"
 #include "event_log.h"
 #include "slot_view.h"
 
@@ -16,7 +17,7 @@ public:
     explicit RecordingView(EventLog& log) : m_log(log) { selectCom(1); }
 
     // What the window shows at start.
-    QString caption = QStringLiteral("Hideaway100K V1.1 for Sony CMD-J7/70 by Corvane ");
+    QString caption = kStartCaptionText;
     QString status = QStringLiteral("OFFLINE");
     QString lcd;
     QString total = QStringLiteral("0");

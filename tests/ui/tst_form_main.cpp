@@ -16,6 +16,7 @@
 #include <stdexcept>
 
 #include "app_error.h"
+#include "captions.h"
 #include "com_dlg.h"
 #include "event_log.h"
 #include "form_main.h"
@@ -232,8 +233,7 @@ void TestFormMain::startRow() {
 void TestFormMain::startWindow() {
     Bench b;
     QCOMPARE(b.form.objectName(), QStringLiteral("FormMain"));
-    QCOMPARE(b.form.windowTitle(),
-             QStringLiteral("Hideaway100K V1.1 for Sony CMD-J7/70 by Corvane "));
+    QCOMPARE(b.form.windowTitle(), kStartCaptionText);
     QCOMPARE(b.text(QStringLiteral("Status")), QStringLiteral("OFFLINE"));
     QCOMPARE(b.text(QStringLiteral("LCDStatus")), QString());
     QCOMPARE(b.text(QStringLiteral("TotalHidden")), QStringLiteral("0"));
