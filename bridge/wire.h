@@ -5,7 +5,11 @@
 // lie in memory. Plain C++, no platform headers: the two sides are built by different compilers.
 #include <cstdint>
 
+#include "gbp_abi.h"
+
 namespace hideaway::bridge {
+
+using hideaway::GbpCall;
 
 /// The host's first words, once: kHelloMagic, then a HelloHeader, then `textLength` bytes of
 /// UTF-8 text: the DLL's full path when it loaded with all six calls, otherwise why not.
@@ -17,14 +21,8 @@ struct HelloHeader {
     std::uint32_t textLength;
 };
 
-enum class Operation : std::uint8_t {
-    InitGBPMode = 1,
-    EndGBPMode,
-    ClearNVMFile,
-    WriteNVMFile,
-    GetNVMFileSize,
-    ReadNVMFile,
-};
+/// The call a request makes, numbered as in the table of the six calls.
+using Operation = GbpCall;
 
 /// One call. For InitGBPMode `first` is the port; for the NVM calls `first` and `second` are the
 /// file's group and number. `length` is a write's length or a read's maximum, and `hasBuffer`
@@ -50,9 +48,5 @@ static_assert(sizeof(HelloHeader) == 5 && sizeof(Request) == 8 && sizeof(Answer)
 /// The most bytes one write or read carries; far above any NVM file, and it keeps a bad length
 /// from making either side allocate without bound.
 inline constexpr std::int32_t kMaxTransfer = 16 * 1024 * 1024;
-
-/// The six calls' names as the DLL exports them, in Operation order.
-inline constexpr const char* kCallNames[6] = {"InitGBPMode",  "EndGBPMode",     "ClearNVMFile",
-                                              "WriteNVMFile", "GetNVMFileSize", "ReadNVMFile"};
 
 }  // namespace hideaway::bridge

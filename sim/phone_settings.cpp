@@ -9,15 +9,6 @@ namespace hideaway::sim {
 
 namespace {
 
-constexpr std::array<std::pair<std::string_view, Operation>, 6> kOperationNames = {{
-    {"InitGBPMode", Operation::InitGBPMode},
-    {"EndGBPMode", Operation::EndGBPMode},
-    {"ClearNVMFile", Operation::ClearNVMFile},
-    {"WriteNVMFile", Operation::WriteNVMFile},
-    {"GetNVMFileSize", Operation::GetNVMFileSize},
-    {"ReadNVMFile", Operation::ReadNVMFile},
-}};
-
 constexpr std::string_view kBlanks = " \t\r\n\v\f";
 
 std::string_view trimmed(std::string_view text) {
@@ -59,9 +50,9 @@ std::optional<std::string> applyForce(std::string_view key, std::string_view val
     const std::string_view name = target.substr(0, dot);
 
     std::optional<Operation> operation;
-    for (const auto& [candidate, op] : kOperationNames) {
-        if (candidate == name) {
-            operation = op;
+    for (std::size_t ordinal = 0; ordinal < kGbpCallCount; ++ordinal) {
+        if (kGbpCallNames[ordinal] == name) {
+            operation = static_cast<Operation>(ordinal);
         }
     }
     if (!operation) {

@@ -6,17 +6,12 @@
 #include <string>
 #include <string_view>
 
+#include "gbp_abi.h"
+
 namespace hideaway::sim {
 
 /// The six calls of the library, as named in settings keys.
-enum class Operation {
-    InitGBPMode,
-    EndGBPMode,
-    ClearNVMFile,
-    WriteNVMFile,
-    GetNVMFileSize,
-    ReadNVMFile,
-};
+using Operation = GbpCall;
 
 /// Which calls a forced result applies to: one operation, for every NVM file or for one number.
 struct ForceKey {

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <iterator>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "gbp_abi.h"
@@ -131,24 +132,21 @@ bool loadDll(const std::wstring& path, GbpCalls& calls, std::string& text) {
         }
         return false;
     }
-    FARPROC found[6] = {};
     std::string missing;
-    for (int i = 0; i < 6; ++i) {
-        found[i] = GetProcAddress(module, kCallNames[i]);
-        if (found[i] == nullptr) {
-            missing += (missing.empty() ? "" : ", ") + std::string(kCallNames[i]);
+    const auto find = [&](auto& target, const char* name) {
+        target = reinterpret_cast<std::remove_reference_t<decltype(target)>>(
+            reinterpret_cast<void*>(GetProcAddress(module, name)));
+        if (target == nullptr) {
+            missing += (missing.empty() ? "" : ", ") + std::string(name);
         }
-    }
+    };
+#define HIDEAWAY_FIND(name, parameters, arguments) find(calls.name, #name);
+    GBP_FOR_EACH_CALL(HIDEAWAY_FIND)
+#undef HIDEAWAY_FIND
     if (!missing.empty()) {
         text = shown + " lacks the call " + missing;
         return false;
     }
-    calls.init = reinterpret_cast<GbpInitGBPModeFn>(reinterpret_cast<void*>(found[0]));
-    calls.end = reinterpret_cast<GbpEndGBPModeFn>(reinterpret_cast<void*>(found[1]));
-    calls.clear = reinterpret_cast<GbpClearNVMFileFn>(reinterpret_cast<void*>(found[2]));
-    calls.write = reinterpret_cast<GbpWriteNVMFileFn>(reinterpret_cast<void*>(found[3]));
-    calls.size = reinterpret_cast<GbpGetNVMFileSizeFn>(reinterpret_cast<void*>(found[4]));
-    calls.read = reinterpret_cast<GbpReadNVMFileFn>(reinterpret_cast<void*>(found[5]));
     wchar_t full[MAX_PATH * 4] = {};
     const DWORD length = GetModuleFileNameW(module, full, static_cast<DWORD>(std::size(full)));
     text = utf8(std::wstring(full, length));
@@ -177,25 +175,25 @@ bool serve(HANDLE in, HANDLE out, const GbpCalls& calls) {
         Answer answer{};
         switch (request.operation) {
             case Operation::InitGBPMode:
-                answer.result = calls.init(request.first);
+                answer.result = calls.InitGBPMode(request.first);
                 break;
             case Operation::EndGBPMode:
-                answer.result = calls.end();
+                answer.result = calls.EndGBPMode();
                 break;
             case Operation::ClearNVMFile:
-                answer.result = calls.clear(request.first, request.second);
+                answer.result = calls.ClearNVMFile(request.first, request.second);
                 break;
             case Operation::WriteNVMFile:
                 if (bytes > 0 && !readAll(in, data, static_cast<DWORD>(bytes))) {
                     return false;
                 }
-                answer.result = calls.write(request.first, request.second, data, length);
+                answer.result = calls.WriteNVMFile(request.first, request.second, data, length);
                 break;
             case Operation::GetNVMFileSize:
-                answer.result = calls.size(request.first, request.second);
+                answer.result = calls.GetNVMFileSize(request.first, request.second);
                 break;
             case Operation::ReadNVMFile:
-                answer.result = calls.read(request.first, request.second, data, length);
+                answer.result = calls.ReadNVMFile(request.first, request.second, data, length);
                 break;
             default:
                 std::fprintf(stderr, "gbp-host: unknown request %u\n",

@@ -55,7 +55,7 @@ std::int16_t forward(Operation operation, std::uint8_t first, std::uint8_t secon
         }
         if (length > kMaxTransfer) {
             std::fprintf(stderr, "wine bridge: %s of %d bytes refused: more than %d\n",
-                         kCallNames[static_cast<int>(operation) - 1], length, kMaxTransfer);
+                         hideaway::gbpCallName(operation), length, kMaxTransfer);
             return kBridgeFailed;
         }
         const Request request{operation, first, second, static_cast<std::uint8_t>(hasBuffer),

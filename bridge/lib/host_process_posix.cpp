@@ -341,9 +341,8 @@ bool HostProcess::call(const Request& request, const std::uint8_t* writeBytes,
                    count <= std::max(request.length, 0) && receiveAll(readBuffer, count, -1);
     }
     if (!answered) {
-        reason = "the host of " + m_hosted + " ended during " +
-                 kCallNames[static_cast<int>(request.operation) - 1] + " (" + ended() +
-                 "), so that call failed";
+        reason = "the host of " + m_hosted + " ended during " + gbpCallName(request.operation) +
+                 " (" + ended() + "), so that call failed";
         return false;
     }
     result = answer.result;

@@ -3,20 +3,14 @@
 #include <cstdint>
 #include <functional>
 
+#include "gbp_abi.h"
 #include "gbp_library.h"
 
 namespace hideaway {
 
 /// One of the six calls, as a decorator sees it before passing it on.
 struct LibraryCall {
-    enum class Operation {
-        InitGBPMode,
-        EndGBPMode,
-        ClearNVMFile,
-        WriteNVMFile,
-        GetNVMFileSize,
-        ReadNVMFile
-    };
+    using Operation = GbpCall;
     Operation operation;
     std::uint8_t port = 0;       ///< InitGBPMode only
     std::uint8_t fileGroup = 0;  ///< the NVM file of the four file calls

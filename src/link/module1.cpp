@@ -61,8 +61,7 @@ QString Module1::loadedFrom() {
     // Found on the system's library path, QLibrary knows only the bare name; the loader knows
     // the file that holds the library's own code.
     if (!QFileInfo(name).isAbsolute()) {
-        for (const char* operation : {"InitGBPMode", "EndGBPMode", "ClearNVMFile", "WriteNVMFile",
-                                      "GetNVMFileSize", "ReadNVMFile"}) {
+        for (const char* operation : kGbpCallNames) {
             Dl_info info{};
             const QFunctionPointer address = m_library.resolve(operation);
             if (address != nullptr && dladdr(reinterpret_cast<const void*>(address), &info) != 0 &&
@@ -95,12 +94,9 @@ void Module1::resolveAll() {
             missing << QLatin1String(name);
         }
     };
-    find(m_calls.init, "InitGBPMode");
-    find(m_calls.end, "EndGBPMode");
-    find(m_calls.clear, "ClearNVMFile");
-    find(m_calls.write, "WriteNVMFile");
-    find(m_calls.size, "GetNVMFileSize");
-    find(m_calls.read, "ReadNVMFile");
+#define HIDEAWAY_FIND(name, parameters, arguments) find(m_calls.name, #name);
+    GBP_FOR_EACH_CALL(HIDEAWAY_FIND)
+#undef HIDEAWAY_FIND
     if (missing.isEmpty()) {
         return;
     }
@@ -114,37 +110,18 @@ void Module1::resolveAll() {
 }
 
 template <typename Fn>
-Fn Module1::entry(Fn& cached, const char* name) {
-    if (cached == nullptr) {
-        load(name);
+Fn Module1::entry(Fn GbpCalls::*call, GbpCall which) {
+    if (m_calls.*call == nullptr) {
+        load(gbpCallName(which));
     }
-    return cached;
+    return m_calls.*call;
 }
 
-std::int16_t Module1::InitGBPMode(std::uint8_t port) {
-    return entry(m_calls.init, "InitGBPMode")(port);
-}
-
-std::int16_t Module1::EndGBPMode() {
-    return entry(m_calls.end, "EndGBPMode")();
-}
-
-std::int16_t Module1::ClearNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber) {
-    return entry(m_calls.clear, "ClearNVMFile")(fileGroup, fileNumber);
-}
-
-std::int16_t Module1::WriteNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber,
-                                   std::uint8_t* buffer, std::int32_t length) {
-    return entry(m_calls.write, "WriteNVMFile")(fileGroup, fileNumber, buffer, length);
-}
-
-std::int16_t Module1::GetNVMFileSize(std::uint8_t fileGroup, std::uint8_t fileNumber) {
-    return entry(m_calls.size, "GetNVMFileSize")(fileGroup, fileNumber);
-}
-
-std::int16_t Module1::ReadNVMFile(std::uint8_t fileGroup, std::uint8_t fileNumber,
-                                  std::uint8_t* buffer, std::int32_t maxLength) {
-    return entry(m_calls.read, "ReadNVMFile")(fileGroup, fileNumber, buffer, maxLength);
-}
+#define HIDEAWAY_FORWARD(name, parameters, arguments)           \
+    std::int16_t Module1::name parameters {                     \
+        return entry(&GbpCalls::name, GbpCall::name) arguments; \
+    }
+GBP_FOR_EACH_CALL(HIDEAWAY_FORWARD)
+#undef HIDEAWAY_FORWARD
 
 }  // namespace hideaway

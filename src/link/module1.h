@@ -40,8 +40,9 @@ public:
                              std::int32_t maxLength) override;
 
 private:
+    /// The looked-up call, loading the library first when no call has yet.
     template <typename Fn>
-    Fn entry(Fn& cached, const char* name);
+    Fn entry(Fn GbpCalls::*call, GbpCall which);
     void load(const char* operation);
     void resolveAll();
 

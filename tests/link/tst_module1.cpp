@@ -3,11 +3,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLibrary>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
 
+#include <functional>
+#include <optional>
 #include <vector>
 
 #include "app_error.h"
@@ -16,6 +19,7 @@
 
 using hideaway::AppError;
 using hideaway::ErrorCode;
+using hideaway::GbpCall;
 using hideaway::Module1;
 
 namespace {
@@ -25,36 +29,41 @@ const QString kRecorderDir = QStringLiteral(RECORDER_DIR);
 const QString kPartialFile = QStringLiteral(PARTIAL_FILE);
 const QString kPartialDir = QStringLiteral(PARTIAL_DIR);
 
-// Calls one operation by name with harmless arguments.
-std::int16_t callOperation(Module1& module, const QString& operation) {
+// Calls one operation with harmless arguments.
+std::int16_t callOperation(Module1& module, GbpCall call) {
     std::vector<std::uint8_t> buffer(16);
-    if (operation == QLatin1String("InitGBPMode")) {
-        return module.InitGBPMode(1);
-    }
-    if (operation == QLatin1String("EndGBPMode")) {
-        return module.EndGBPMode();
-    }
-    if (operation == QLatin1String("ClearNVMFile")) {
-        return module.ClearNVMFile(18, 9);
-    }
-    if (operation == QLatin1String("WriteNVMFile")) {
-        return module.WriteNVMFile(18, 9, buffer.data(), 0);
-    }
-    if (operation == QLatin1String("GetNVMFileSize")) {
-        return module.GetNVMFileSize(18, 9);
-    }
-    if (operation == QLatin1String("ReadNVMFile")) {
-        return module.ReadNVMFile(18, 9, buffer.data(), 0);
+    switch (call) {
+        case GbpCall::InitGBPMode:
+            return module.InitGBPMode(1);
+        case GbpCall::EndGBPMode:
+            return module.EndGBPMode();
+        case GbpCall::ClearNVMFile:
+            return module.ClearNVMFile(18, 9);
+        case GbpCall::WriteNVMFile:
+            return module.WriteNVMFile(18, 9, buffer.data(), 0);
+        case GbpCall::GetNVMFileSize:
+            return module.GetNVMFileSize(18, 9);
+        case GbpCall::ReadNVMFile:
+            return module.ReadNVMFile(18, 9, buffer.data(), 0);
     }
     qFatal("unknown operation");
 }
 
 void addOperationRows() {
-    QTest::addColumn<QString>("operation");
-    for (const char* name : {"InitGBPMode", "EndGBPMode", "ClearNVMFile", "WriteNVMFile",
-                             "GetNVMFileSize", "ReadNVMFile"}) {
-        QTest::newRow(name) << QString::fromLatin1(name);
+    QTest::addColumn<GbpCall>("operation");
+    for (std::size_t i = 0; i < hideaway::kGbpCallCount; ++i) {
+        QTest::newRow(hideaway::kGbpCallNames[i]) << static_cast<GbpCall>(i);
     }
+}
+
+// The error a call raised, or nothing when it raised none.
+std::optional<AppError> raisedBy(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const AppError& error) {
+        return error;
+    }
+    return std::nullopt;
 }
 
 #ifdef Q_OS_LINUX
@@ -135,14 +144,11 @@ private slots:
         // An incomplete library found first is named, not passed over for the next one.
         Module1 takesFirst({QDir(kPartialDir).filePath(QStringLiteral("GBP")),
                             QDir(kRecorderDir).filePath(QStringLiteral("GBP"))});
-        try {
-            takesFirst.InitGBPMode(4);
-            QFAIL("the incomplete library was passed over");
-        } catch (const AppError& error) {
-            QCOMPARE(error.code(), ErrorCode::EntryPointMissing);
-            QVERIFY2(error.description().contains(QDir::toNativeSeparators(kPartialDir)),
-                     qPrintable(error.description()));
-        }
+        const auto error = raisedBy([&] { takesFirst.InitGBPMode(4); });
+        QVERIFY2(error, "the incomplete library was passed over");
+        QCOMPARE(error->code(), ErrorCode::EntryPointMissing);
+        QVERIFY2(error->description().contains(QDir::toNativeSeparators(kPartialDir)),
+                 qPrintable(error->description()));
         QCOMPARE(m_recorder->calls[kRecorderInit], 1);
     }
 
@@ -150,7 +156,7 @@ private slots:
         addOperationRows();
     }
     void missingLibraryRaisesErrorNamingIt() {
-        QFETCH(QString, operation);
+        QFETCH(GbpCall, operation);
         const QTemporaryDir first;
         const QTemporaryDir second;
         QVERIFY(first.isValid() && second.isValid());
@@ -159,27 +165,24 @@ private slots:
         Module1 module(places);
         // The second call looks again, so a library put in place later is still found.
         for (int attempt = 0; attempt < 2; ++attempt) {
-            try {
-                callOperation(module, operation);
-                QFAIL("no error raised");
-            } catch (const AppError& error) {
-                const QString description = error.description();
-                QCOMPARE(error.code(), ErrorCode::LibraryNotLoaded);
-                QCOMPARE(error.number(), 48);
-                QVERIFY2(description.startsWith(
-                             QStringLiteral("Error in loading DLL: GBP (for %1): ").arg(operation)),
-                         qPrintable(description));
-                // Every file looked for is named as the user would find it, not just the last.
-                for (const QString& place : places) {
+            const auto error = raisedBy([&] { callOperation(module, operation); });
+            QVERIFY2(error, "no error raised");
+            const QString description = error->description();
+            QCOMPARE(error->code(), ErrorCode::LibraryNotLoaded);
+            QCOMPARE(error->number(), 48);
+            QVERIFY2(description.startsWith(QStringLiteral("Error in loading DLL: GBP (for %1): ")
+                                                .arg(QLatin1String(gbpCallName(operation)))),
+                     qPrintable(description));
+            // Every file looked for is named as the user would find it, not just the last.
+            for (const QString& place : places) {
 #ifdef Q_OS_WIN
-                    const QString file = place + QStringLiteral(".dll");
+                const QString file = place + QStringLiteral(".dll");
 #else
-                    const QString file = QFileInfo(place).path() + QStringLiteral("/libGBP.so");
+                const QString file = QFileInfo(place).path() + QStringLiteral("/libGBP.so");
 #endif
-                    QVERIFY2(description.contains(QDir::toNativeSeparators(file) +
-                                                  QStringLiteral(": not found")),
-                             qPrintable(description));
-                }
+                QVERIFY2(description.contains(QDir::toNativeSeparators(file) +
+                                              QStringLiteral(": not found")),
+                         qPrintable(description));
             }
         }
         QVERIFY(!module.isLoaded());
@@ -237,15 +240,12 @@ private slots:
         file.close();
 
         Module1 module({dir.filePath(QStringLiteral("GBP"))});
-        try {
-            module.InitGBPMode(1);
-            QFAIL("a library of another kind was loaded");
-        } catch (const AppError& error) {
-            QCOMPARE(error.code(), ErrorCode::LibraryNotLoaded);
-            QVERIFY2(error.description().contains(QDir::toNativeSeparators(copy) +
-                                                  QStringLiteral(": ") + fault),
-                     qPrintable(error.description()));
-        }
+        const auto error = raisedBy([&] { module.InitGBPMode(1); });
+        QVERIFY2(error, "a library of another kind was loaded");
+        QCOMPARE(error->code(), ErrorCode::LibraryNotLoaded);
+        QVERIFY2(error->description().contains(QDir::toNativeSeparators(copy) +
+                                               QStringLiteral(": ") + fault),
+                 qPrintable(error->description()));
         QVERIFY(!module.isLoaded());
     }
 
@@ -258,7 +258,7 @@ private slots:
         addOperationRows();
     }
     void missingOperationStopsTheFirstCall() {
-        QFETCH(QString, operation);
+        QFETCH(GbpCall, operation);
         QLibrary probe(kPartialFile);
         const auto callsOf = reinterpret_cast<int (*)()>(probe.resolve("PartialCalls"));
         QVERIFY2(callsOf != nullptr, qPrintable(probe.errorString()));
@@ -267,16 +267,13 @@ private slots:
         // Whichever operation comes first, none reaches a library that cannot finish them all;
         // the second call looks again, so a complete library put in place later is found.
         for (int attempt = 0; attempt < 2; ++attempt) {
-            try {
-                callOperation(module, operation);
-                QFAIL("no error raised");
-            } catch (const AppError& error) {
-                QCOMPARE(error.code(), ErrorCode::EntryPointMissing);
-                QCOMPARE(error.number(), 453);
-                QCOMPARE(error.description(),
-                         QStringLiteral("Can't find DLL entry point: ReadNVMFile in ") +
-                             QDir::toNativeSeparators(kPartialFile));
-            }
+            const auto error = raisedBy([&] { callOperation(module, operation); });
+            QVERIFY2(error, "no error raised");
+            QCOMPARE(error->code(), ErrorCode::EntryPointMissing);
+            QCOMPARE(error->number(), 453);
+            QCOMPARE(error->description(),
+                     QStringLiteral("Can't find DLL entry point: ReadNVMFile in ") +
+                         QDir::toNativeSeparators(kPartialFile));
         }
         QCOMPARE(callsOf(), before);
     }
@@ -294,12 +291,8 @@ private slots:
         QFETCH(int, result);
         m_recorder->result = static_cast<std::int16_t>(result);
         Module1 module({kRecorderFile});
-        const QStringList operations{
-            QStringLiteral("InitGBPMode"),    QStringLiteral("EndGBPMode"),
-            QStringLiteral("ClearNVMFile"),   QStringLiteral("WriteNVMFile"),
-            QStringLiteral("GetNVMFileSize"), QStringLiteral("ReadNVMFile")};
-        for (int i = 0; i < operations.size(); ++i) {
-            QCOMPARE(int(callOperation(module, operations[i])), result);
+        for (std::size_t i = 0; i < hideaway::kGbpCallCount; ++i) {
+            QCOMPARE(int(callOperation(module, static_cast<GbpCall>(i))), result);
             // Each call reaches the library exactly once.
             QCOMPARE(m_recorder->calls[i], 1);
         }
@@ -377,6 +370,40 @@ private slots:
         }
         QCOMPARE(int(buffer[kMaximum]), 0xEE);
         QCOMPARE(int(buffer[kMaximum + 1]), 0xEE);
+    }
+
+    // The linkers' export lists are written by hand: a call added to the table but not to a list
+    // would be missing from that library, and found missing only on a user's machine.
+    void exportListsFollowTheCallTable_data() {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("simulated phone, ELF") << QStringLiteral("sim/GBP.map");
+        QTest::newRow("simulated phone, DLL") << QStringLiteral("sim/GBP.def");
+        QTest::newRow("Wine bridge") << QStringLiteral("bridge/lib/libGBP.map");
+    }
+    void exportListsFollowTheCallTable() {
+#ifndef HIDEAWAY_SOURCE_DIR
+        QSKIP("the export lists are checked by the native build's suite");
+#else
+        QFETCH(QString, file);
+        QFile list(QStringLiteral(HIDEAWAY_SOURCE_DIR "/") + file);
+        QVERIFY2(list.open(QIODevice::ReadOnly | QIODevice::Text), qPrintable(list.fileName()));
+        // Every line that is one name (with the version script's semicolon) exports it; the
+        // bridge adds calls of its own, which are not the phone's.
+        static const QRegularExpression exported(QStringLiteral("^\\s*([A-Za-z]\\w*);?\\s*$"));
+        QStringList calls;
+        while (!list.atEnd()) {
+            const auto match = exported.match(QString::fromUtf8(list.readLine()));
+            if (match.hasMatch() && match.captured(1) != QLatin1String("EXPORTS") &&
+                !match.captured(1).startsWith(QLatin1String("GbpBridge"))) {
+                calls << match.captured(1);
+            }
+        }
+        QStringList table;
+        for (const char* name : hideaway::kGbpCallNames) {
+            table << QLatin1String(name);
+        }
+        QCOMPARE(calls, table);
+#endif
     }
 };
 
