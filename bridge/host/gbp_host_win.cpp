@@ -1,25 +1,36 @@
 // gbp-host.exe: a 32-bit Windows console program that Wine runs for the native libGBP.so. It
 // loads the phone vendor's GBP.dll and serves its six calls, one at a time and in order, over its
-// standard input and output (the format is in wire.h). Plain Win32, no Qt.
+// standard input and output (the format is in wire.h, the serving in host_core.cpp). Plain
+// Win32, no Qt.
 #include <windows.h>
 
 #include <fcntl.h>
 #include <io.h>
 
-#include <algorithm>
-#include <cstdint>
 #include <cstdio>
 #include <iterator>
 #include <string>
-#include <type_traits>
-#include <vector>
 
-#include "gbp_abi.h"
-#include "wire.h"
+#include "host_core.h"
+
+namespace hideaway::bridge::host {
 
 namespace {
 
-using namespace hideaway::bridge;
+HANDLE gInput = nullptr;
+HANDLE gAnswers = nullptr;
+
+std::wstring wide(const std::string& text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int size =
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring result(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(),
+                        size);
+    return result;
+}
 
 std::string utf8(const std::wstring& text) {
     if (text.empty()) {
@@ -72,42 +83,10 @@ std::string systemMessage(DWORD code) {
     return utf8(message);
 }
 
-bool readAll(HANDLE in, void* data, DWORD size) {
-    auto* bytes = static_cast<char*>(data);
-    while (size > 0) {
-        DWORD got = 0;
-        if (!ReadFile(in, bytes, size, &got, nullptr) || got == 0) {
-            return false;
-        }
-        bytes += got;
-        size -= got;
-    }
-    return true;
-}
+}  // namespace
 
-bool writeAll(HANDLE out, const void* data, DWORD size) {
-    const auto* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        DWORD put = 0;
-        if (!WriteFile(out, bytes, size, &put, nullptr) || put == 0) {
-            return false;
-        }
-        bytes += put;
-        size -= put;
-    }
-    return true;
-}
-
-bool hello(HANDLE out, bool loaded, const std::string& text) {
-    const HelloHeader header{static_cast<std::uint8_t>(loaded ? 1 : 0),
-                             static_cast<std::uint32_t>(text.size())};
-    return writeAll(out, kHelloMagic, sizeof kHelloMagic) &&
-           writeAll(out, &header, sizeof header) &&
-           writeAll(out, text.data(), static_cast<DWORD>(text.size()));
-}
-
-/// Loads the DLL and looks up all six calls; on failure, why, in words a user can act on.
-bool loadDll(const std::wstring& path, GbpCalls& calls, std::string& text) {
+bool loadLibrary(const std::string& library, GbpCalls& calls, std::string& text) {
+    const std::wstring path = windowsPath(wide(library));
     const std::string shown = utf8(path);
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
@@ -132,17 +111,9 @@ bool loadDll(const std::wstring& path, GbpCalls& calls, std::string& text) {
         }
         return false;
     }
-    std::string missing;
-    const auto find = [&](auto& target, const char* name) {
-        target = reinterpret_cast<std::remove_reference_t<decltype(target)>>(
-            reinterpret_cast<void*>(GetProcAddress(module, name)));
-        if (target == nullptr) {
-            missing += (missing.empty() ? "" : ", ") + std::string(name);
-        }
-    };
-#define HIDEAWAY_FIND(name, parameters, arguments) find(calls.name, #name);
-    GBP_FOR_EACH_CALL(HIDEAWAY_FIND)
-#undef HIDEAWAY_FIND
+    const std::string missing = findCalls(calls, [module](const char* name) {
+        return reinterpret_cast<void*>(GetProcAddress(module, name));
+    });
     if (!missing.empty()) {
         text = shown + " lacks the call " + missing;
         return false;
@@ -153,66 +124,38 @@ bool loadDll(const std::wstring& path, GbpCalls& calls, std::string& text) {
     return true;
 }
 
-/// Serves requests until the library closes the pipe; false when the pipe broke mid-request.
-bool serve(HANDLE in, HANDLE out, const GbpCalls& calls) {
-    std::vector<std::uint8_t> buffer;
+std::size_t readInput(void* data, std::size_t size) {
+    DWORD got = 0;
+    if (!ReadFile(gInput, data, static_cast<DWORD>(size), &got, nullptr)) {
+        return 0;
+    }
+    return got;
+}
+
+bool writeAnswer(const void* data, std::size_t size) {
+    const auto* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        DWORD put = 0;
+        if (!WriteFile(gAnswers, bytes, static_cast<DWORD>(size), &put, nullptr) || put == 0) {
+            return false;
+        }
+        bytes += put;
+        size -= put;
+    }
+    return true;
+}
+
+void endAtOnce(int status) {
+    // Not ExitProcess: that would wait for the loader's lock, which a hung DllMain may hold.
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
     for (;;) {
-        Request request{};
-        DWORD got = 0;
-        if (!ReadFile(in, &request, sizeof request, &got, nullptr) || got == 0) {
-            return true;  // the library is done with us
-        }
-        if (got < sizeof request &&
-            !readAll(in, reinterpret_cast<char*>(&request) + got, sizeof request - got)) {
-            return false;
-        }
-        const bool hasBuffer = request.hasBuffer != 0;
-        const std::int32_t length = request.length;
-        const std::size_t bytes =
-            hasBuffer && length > 0 ? static_cast<std::size_t>(std::min(length, kMaxTransfer)) : 0;
-        buffer.assign(bytes + 1, 0);  // never empty, so a buffer that was given is never null
-        std::uint8_t* data = hasBuffer ? buffer.data() : nullptr;
-        Answer answer{};
-        switch (request.operation) {
-            case Operation::InitGBPMode:
-                answer.result = calls.InitGBPMode(request.first);
-                break;
-            case Operation::EndGBPMode:
-                answer.result = calls.EndGBPMode();
-                break;
-            case Operation::ClearNVMFile:
-                answer.result = calls.ClearNVMFile(request.first, request.second);
-                break;
-            case Operation::WriteNVMFile:
-                if (bytes > 0 && !readAll(in, data, static_cast<DWORD>(bytes))) {
-                    return false;
-                }
-                answer.result = calls.WriteNVMFile(request.first, request.second, data, length);
-                break;
-            case Operation::GetNVMFileSize:
-                answer.result = calls.GetNVMFileSize(request.first, request.second);
-                break;
-            case Operation::ReadNVMFile:
-                answer.result = calls.ReadNVMFile(request.first, request.second, data, length);
-                break;
-            default:
-                std::fprintf(stderr, "gbp-host: unknown request %u\n",
-                             static_cast<unsigned>(request.operation));
-                return false;
-        }
-        if (!writeAll(out, &answer, sizeof answer)) {
-            return false;
-        }
-        if (request.operation == Operation::ReadNVMFile && hasBuffer && answer.result > 0) {
-            const std::int32_t count =
-                std::min<std::int32_t>(answer.result, static_cast<std::int32_t>(bytes));
-            if (!writeAll(out, &count, sizeof count) ||
-                !writeAll(out, data, static_cast<DWORD>(count))) {
-                return false;
-            }
-        }
+        Sleep(INFINITE);
     }
 }
+
+}  // namespace hideaway::bridge::host
+
+namespace {
 
 /// A crash inside the vendor's DLL ends the host with a word on the standard error, instead of
 /// Wine's debugger, which would wait for someone at a console.
@@ -227,27 +170,21 @@ LONG WINAPI reportCrash(EXCEPTION_POINTERS* exception) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    using namespace hideaway::bridge::host;
     // The answers need the standard output to themselves: whatever the vendor's DLL prints goes
     // to the standard error, which the user sees.
-    HANDLE out = nullptr;
-    DuplicateHandle(GetCurrentProcess(), GetStdHandle(STD_OUTPUT_HANDLE), GetCurrentProcess(), &out,
-                    0, FALSE, DUPLICATE_SAME_ACCESS);
+    DuplicateHandle(GetCurrentProcess(), GetStdHandle(STD_OUTPUT_HANDLE), GetCurrentProcess(),
+                    &gAnswers, 0, FALSE, DUPLICATE_SAME_ACCESS);
     SetStdHandle(STD_OUTPUT_HANDLE, GetStdHandle(STD_ERROR_HANDLE));
     _dup2(_fileno(stderr), _fileno(stdout));
-    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    gInput = GetStdHandle(STD_INPUT_HANDLE);
     // No message box for a DLL that cannot load: there is nobody at this program's console.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX | SEM_NOGPFAULTERRORBOX);
     SetUnhandledExceptionFilter(reportCrash);
 
-    if (argc != 2 || out == nullptr) {
+    if (argc != 2 || gAnswers == nullptr) {
         std::fprintf(stderr, "usage: gbp-host.exe PATH-OF-GBP.DLL (started by libGBP.so)\n");
         return 2;
     }
-    GbpCalls calls{};
-    std::string text;
-    const bool loaded = loadDll(windowsPath(argv[1]), calls, text);
-    if (!hello(out, loaded, text) || !loaded) {
-        return 1;
-    }
-    return serve(in, out, calls) ? 0 : 1;
+    return runHost(utf8(argv[1]));
 }
