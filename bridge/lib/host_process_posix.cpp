@@ -154,7 +154,9 @@ std::string wineNotFound(const std::string& wine, int error) {
                ", or name the wine program in HIDEAWAY_WINE";
     }
     std::string reason = "'" + wine + "' could not be started: " + std::strerror(error);
-    if (const std::string trouble = wine32Trouble(); error == ENOEXEC && !trouble.empty()) {
+    // A wine that is itself a 32-bit program fails here on a system that runs none.
+    if (const std::string trouble = error == ENOEXEC ? wine32Trouble() : std::string();
+        !trouble.empty()) {
         reason += "; " + trouble;
     }
     return reason;
