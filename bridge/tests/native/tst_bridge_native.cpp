@@ -10,15 +10,30 @@
 #include <dlfcn.h>
 
 #include <csignal>
+#include <cstring>
 
 #include "gbp_abi.h"
 #include "host_processes.h"
 #include "scratch_folder.h"
 #include "test_files.h"
+#include "wire.h"
 
+using namespace hideaway::bridge;
 using namespace hideaway::test;
 
 namespace {
+
+/// The next size bytes from the process's output, or fewer if they do not come.
+QByteArray take(QProcess& process, qsizetype size) {
+    while (process.bytesAvailable() < size && process.waitForReadyRead(10000)) {
+    }
+    return process.read(size);
+}
+
+template <typename T>
+bool send(QProcess& process, const T& value) {
+    return process.write(reinterpret_cast<const char*>(&value), sizeof value) == sizeof value;
+}
 
 struct Run {
     int status = -1;
@@ -41,6 +56,8 @@ private slots:
     void startAnsweredByAnotherProgram();
     void badLimitStopsTheStart_data();
     void badLimitStopsTheStart();
+    void hostKeepsLengthsWithinItsBuffer_data();
+    void hostKeepsLengthsWithinItsBuffer();
 
 private:
     QProcessEnvironment environment(const QString& library) const;
@@ -215,6 +232,43 @@ void TestBridgeNative::badLimitStopsTheStart() {
     QCOMPARE(clear.status, 1);
     QVERIFY2(clear.err.contains(expected), qPrintable(clear.err));
     QCOMPARE(readFile(path(QStringLiteral("nvm-18-09.bin"))), QByteArray("hello"));
+}
+
+void TestBridgeNative::hostKeepsLengthsWithinItsBuffer_data() {
+    QTest::addColumn<GbpCall>("operation");
+    QTest::addRow("a read") << GbpCall::ReadNVMFile;
+    QTest::addRow("a write") << GbpCall::WriteNVMFile;
+}
+
+// Straight to the host, past the bridge's own refusal of such lengths: whatever length it is
+// asked for, the library sees no more room than the host's buffer has.
+void TestBridgeNative::hostKeepsLengthsWithinItsBuffer() {
+    QFETCH(GbpCall, operation);
+    QProcess host;
+    host.start(QStringLiteral(NATIVE_HOST), {QStringLiteral(LENGTH_PROBE)});
+    QVERIFY(host.waitForStarted());
+    BridgeHello hello{{}, kProtocolVersion};
+    std::memcpy(hello.magic, kBridgeMagic, sizeof kBridgeMagic);
+    QVERIFY(send(host, hello));
+    QCOMPARE(take(host, sizeof kHelloMagic), QByteArray(kHelloMagic, sizeof kHelloMagic));
+    HelloHeader header{};
+    const QByteArray headerBytes = take(host, sizeof header);
+    QCOMPARE(headerBytes.size(), qsizetype{sizeof header});
+    std::memcpy(&header, headerBytes.constData(), sizeof header);
+    QCOMPARE(header.loaded, 1);
+    take(host, header.textLength);
+
+    QVERIFY(send(host, Request{operation, 18, 9, 1, kMaxTransfer + 1000}));
+    if (operation == GbpCall::WriteNVMFile) {
+        host.write(QByteArray(kMaxTransfer, 'x'));
+    }
+    const QByteArray answer = take(host, sizeof(Answer));
+
+    QCOMPARE(answer.size(), qsizetype{sizeof(Answer)});
+    QCOMPARE(static_cast<GbpCall>(answer.at(0)), operation);
+    QCOMPARE(answer.mid(1), QByteArray(2, '\0'));  // the library's result: 0, not -7
+    host.closeWriteChannel();
+    QVERIFY(host.waitForFinished(10000));
 }
 
 QTEST_GUILESS_MAIN(TestBridgeNative)
