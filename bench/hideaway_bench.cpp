@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -448,6 +449,51 @@ int main(int argc, char** argv) {
                                    wireMs(3, SlotCapacity)));
     qunsetenv("HIDEAWAY_PHONE_SETTINGS");
 
+#if defined(HIDEAWAY_NATIVE_HOST)
+    // Through the bridge with its host built natively in place of Wine, to the simulated phone:
+    // what the pipes and the host's watch thread add to a call, apart from Wine. A copy of the
+    // bridge, so that its host is not the one of the Wine rows below.
+    const auto checkOnce = [](GbpLibrary& phone) {
+        phone.InitGBPMode(1);
+        for (const SlotRow& row : kSlotTable) {
+            phone.GetNVMFileSize(row.fileGroup, row.fileNumber);
+        }
+        phone.EndGBPMode();
+    };
+    const QString hostedBridge = QDir(phone.path()).filePath(QStringLiteral("libGBP-native.so"));
+    const QByteArray wineDll = qgetenv("HIDEAWAY_GBP_DLL");
+    const QByteArray winePrefix = qgetenv("WINEPREFIX");
+    // The bridge wants its gbp-host.exe beside it, which the stand-in for wine then passes over.
+    if (!QFile::copy(QStringLiteral(HIDEAWAY_BRIDGE_LIBRARY), hostedBridge) ||
+        !QFile::copy(QFileInfo(QStringLiteral(HIDEAWAY_BRIDGE_LIBRARY))
+                         .dir()
+                         .filePath(QStringLiteral("gbp-host.exe")),
+                     QDir(phone.path()).filePath(QStringLiteral("gbp-host.exe")))) {
+        qFatal("cannot copy the bridge to %s", qPrintable(phone.path()));
+    }
+    qputenv("HIDEAWAY_WINE", HIDEAWAY_FAKE_WINE);
+    qputenv("HIDEAWAY_TEST_HOST", HIDEAWAY_NATIVE_HOST);
+    // The bridge links the COM ports into a prefix: one of its own, not the user's.
+    qputenv("WINEPREFIX", QFile::encodeName(QDir(phone.path()).filePath(QStringLiteral("wine"))));
+    qputenv("HIDEAWAY_GBP_DLL", QFile::encodeName(QCoreApplication::applicationDirPath() +
+                                                  QStringLiteral("/libGBP.so")));
+    Module1 nativelyHosted({hostedBridge});
+    // The host takes its settings as it starts, with the first call.
+    if (nativelyHosted.InitGBPMode(1) != 0) {
+        qFatal("the bridge through the native host did not start");
+    }
+    qunsetenv("HIDEAWAY_WINE");
+    qunsetenv("HIDEAWAY_TEST_HOST");
+    qputenv("HIDEAWAY_GBP_DLL", wineDll);
+    qputenv("WINEPREFIX", winePrefix);
+    std::vector<double> hostedChecks;
+    std::vector<double> directChecks;
+    for (int i = 0; i < kRounds; ++i) {
+        hostedChecks.push_back(timeMs([&] { checkOnce(nativelyHosted); }));
+        directChecks.push_back(timeMs([&] { checkOnce(library); }));
+    }
+#endif
+
     // Through the Wine bridge to the simulated phone built as a Windows DLL, where the build
     // made both; the second window is the real one, on the bridge as the program would load it.
 #if defined(HIDEAWAY_BRIDGE_LIBRARY)
@@ -536,6 +582,13 @@ int main(int argc, char** argv) {
                     row.windowMs / row.wireMs, row.longestGapMs);
     }
 
+#if defined(HIDEAWAY_NATIVE_HOST)
+    std::printf("\nThrough the bridge and its host built natively, without Wine (median of %d)\n\n",
+                kRounds);
+    std::printf("%-24s %14s %14s %8s\n", "measure", "bridge ms", "native ms", "more ms");
+    std::printf("%-24s %14.3f %14.3f %8.3f\n", "check (seven calls)", median(hostedChecks),
+                median(directChecks), median(hostedChecks) - median(directChecks));
+#endif
 #if defined(HIDEAWAY_BRIDGE_LIBRARY)
     std::printf("\nThrough the Wine bridge to the simulated phone as GBP.dll (warm prefix)\n\n");
     std::printf("%-24s %14s %14s %8s\n", "measure", "bridge ms", "native ms", "more ms");

@@ -24,6 +24,8 @@ HostProcess gHost;
 // Whether a host was started in this process; after one died, only InitGBPMode starts the next.
 bool gStarted = false;
 std::string gHosted;
+// Each call's limit in seconds, from the settings the host was started with.
+int gLimitSeconds = 0;
 
 /// gbp-host.exe, which is installed beside this library.
 std::string hostProgram() {
@@ -52,6 +54,7 @@ std::int16_t forward(Operation operation, std::uint8_t first, std::uint8_t secon
                 return kBridgeFailed;
             }
             gHosted = gHost.hostedLibrary();
+            gLimitSeconds = settings.timeoutSeconds;
         }
         if (length > kMaxTransfer) {
             std::fprintf(stderr, "wine bridge: %s of %d bytes refused: more than %d\n",
@@ -62,7 +65,7 @@ std::int16_t forward(Operation operation, std::uint8_t first, std::uint8_t secon
                               length};
         std::int16_t result = 0;
         std::string reason;
-        if (!gHost.call(request, writeBytes, readBuffer, result, reason)) {
+        if (!gHost.call(request, writeBytes, readBuffer, gLimitSeconds, result, reason)) {
             std::fprintf(stderr, "wine bridge: %s; the next InitGBPMode starts a new host\n",
                          reason.c_str());
             return kBridgeFailed;

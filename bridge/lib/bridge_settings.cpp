@@ -31,6 +31,19 @@ std::string xdgFolder(const char* variable, const char* fallback) {
     return home.empty() ? std::string() : home + "/" + fallback;
 }
 
+/// A call's limit in seconds as written; false for anything but a whole number in range.
+bool parseTimeout(const std::string& value, int& seconds) {
+    constexpr int kMostSeconds = 1000000;
+    if (value.empty() || value.size() > 7 ||
+        value.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    seconds = std::stoi(value);
+    return seconds <= kMostSeconds;
+}
+
+const char* const kNotSeconds = ": not a whole number of seconds from 0 (no limit) to 1000000";
+
 }  // namespace
 
 bool parseBridgeSettings(const std::string& text, const std::string& source,
@@ -56,11 +69,16 @@ bool parseBridgeSettings(const std::string& text, const std::string& source,
             settings.prefix = value;
         } else if (key == "wine") {
             settings.wine = value;
+        } else if (key == "timeout") {
+            if (!parseTimeout(value, settings.timeoutSeconds)) {
+                reason = where + "timeout = " + value + kNotSeconds;
+                return false;
+            }
         } else if (key.size() == 4 && key.starts_with("com") && key[3] >= '1' && key[3] <= '5') {
             settings.com.at(static_cast<std::size_t>(key[3] - '1')) = value;
         } else {
-            reason =
-                where + key + ": not a setting of the bridge (dll, prefix, wine, com1 to com5)";
+            reason = where + key +
+                     ": not a setting of the bridge (dll, prefix, wine, timeout, com1 to com5)";
             return false;
         }
     }
@@ -95,6 +113,11 @@ bool readBridgeSettings(BridgeSettings& settings, std::string& reason) {
     }
     if (const std::string wine = environment("HIDEAWAY_WINE"); !wine.empty()) {
         settings.wine = wine;
+    }
+    if (const std::string timeout = environment("HIDEAWAY_GBP_TIMEOUT");
+        !timeout.empty() && !parseTimeout(timeout, settings.timeoutSeconds)) {
+        reason = "HIDEAWAY_GBP_TIMEOUT=" + timeout + kNotSeconds;
+        return false;
     }
     for (std::size_t i = 0; i < settings.com.size(); ++i) {
         const std::string name = "HIDEAWAY_GBP_COM" + std::to_string(i + 1);

@@ -5,6 +5,11 @@
 
 namespace hideaway::bridge {
 
+/// A call's limit unless set: over five times the longest call a real phone makes (a full slot
+/// at 9600 baud, about 22 s), so that a slow link is never cut off, while a library that stopped
+/// answering frees the program within two minutes.
+inline constexpr int kDefaultTimeoutSeconds = 120;
+
 /// What the bridge needs to start its host: each from wine-bridge.conf, overridden by the
 /// environment.
 struct BridgeSettings {
@@ -14,6 +19,9 @@ struct BridgeSettings {
     /// The serial devices behind COM1 to COM5 (`com1` .. `com5`, HIDEAWAY_GBP_COM1 ..); empty:
     /// left as the prefix has it.
     std::array<std::string, 5> com;
+    /// The longest one call may take before the host is ended (`timeout`, HIDEAWAY_GBP_TIMEOUT),
+    /// in seconds; 0: no limit.
+    int timeoutSeconds = kDefaultTimeoutSeconds;
     /// Where the settings came from, for messages.
     std::string file;
 };

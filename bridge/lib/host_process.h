@@ -2,7 +2,9 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "bridge_settings.h"
@@ -28,19 +30,34 @@ public:
     const std::string& hostedLibrary() const { return m_hosted; }
 
     /// One call: sends request (and a write's bytes), waits for the answer and places a read's
-    /// bytes in readBuffer. False, with reason, when the host died or broke the exchange; the
-    /// host is then gone for good.
+    /// bytes in readBuffer, all within limitSeconds (0: no limit). False, with reason, when the
+    /// host died, broke the exchange or went past the limit; the host is then gone for good.
     bool call(const Request& request, const std::uint8_t* writeBytes, std::uint8_t* readBuffer,
-              std::int16_t& result, std::string& reason);
+              int limitSeconds, std::int16_t& result, std::string& reason);
 
     /// Ends the host: closing its input ends it; one that does not end soon is killed.
     void stop();
 
+    /// The longest a start may take, from its beginning to the host's greeting: the prefix made
+    /// by wineboot, the COM ports recorded and the DLL loaded.
+    static constexpr std::chrono::seconds kStartLimit{180};
+
 private:
-    bool sendAll(const void* data, std::size_t size);
-    bool receiveAll(void* data, std::size_t size, int timeoutMs);
-    /// Reaps the host after the exchange broke, and says how it ended.
-    std::string ended();
+    using Clock = std::chrono::steady_clock;
+    /// When a wait must end, fixed as it begins; none: it may last for ever.
+    using Deadline = std::optional<Clock::time_point>;
+    enum class Transfer { Done, Ended, TimedOut };
+
+    Transfer sendAll(const void* data, std::size_t size, const Deadline& deadline);
+    /// got: how many bytes arrived, also when not all did.
+    Transfer receiveAll(void* data, std::size_t size, const Deadline& deadline,
+                        std::size_t* got = nullptr);
+    /// Why the start failed when the host's first bytes were not its greeting.
+    std::string notGreeted(const std::string& host, const std::string& start,
+                           const Deadline& deadline);
+    /// Reaps the host after the exchange broke (killing it first when it may still run), and
+    /// says how it ended.
+    std::string ended(bool kill = false);
 
     pid_t m_pid = -1;
     int m_toHost = -1;

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "host_process.h"
+#include "wine_trouble.h"
 
 extern char** environ;
 
@@ -25,10 +26,21 @@ namespace hideaway::bridge {
 
 namespace {
 
-/// Wine needs its 32-bit half for a 32-bit program; Debian splits it into these packages.
-const char* const kPackages =
-    "install Debian's packages wine and wine32:i386 (first `dpkg --add-architecture i386`)";
-constexpr int kHelloTimeoutMs = 120000;
+using Clock = std::chrono::steady_clock;
+
+/// Milliseconds left for poll(): -1 for no deadline, 0 once it passed.
+int msLeft(const std::optional<Clock::time_point>& deadline) {
+    if (!deadline) {
+        return -1;
+    }
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now()).count();
+    return static_cast<int>(std::clamp<std::int64_t>(left, 0, 24 * 3600 * 1000));
+}
+
+std::string seconds(std::chrono::seconds limit) {
+    return std::to_string(limit.count()) + " s";
+}
 
 /// The environment for Wine: the prefix, and quiet unless the user asked for Wine's messages. A
 /// new prefix is made without offering to install Mono or Gecko, which no phone DLL needs.
@@ -75,22 +87,31 @@ std::string describeStatus(int status) {
     return "status " + std::to_string(status);
 }
 
+/// Waits up to timeoutMs for pid to end; false while it still runs. status -1: not a child.
+bool waitFor(pid_t pid, int timeoutMs, int& status) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (auto pause = std::chrono::milliseconds(1);;
+         pause = std::min(pause * 2, std::chrono::milliseconds(20))) {
+        const pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid) {
+            return true;
+        }
+        if (done < 0 && errno != EINTR) {
+            status = -1;
+            return true;
+        }
+        if (Clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(pause);
+    }
+}
+
 /// Waits up to timeoutMs for pid to end, then kills it; returns how it ended.
 std::string reap(pid_t pid, int timeoutMs) {
     int status = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        const pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid) {
-            return describeStatus(status);
-        }
-        if (done < 0 && errno != EINTR) {
-            return "ended";
-        }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (waitFor(pid, timeoutMs, status)) {
+        return status == -1 ? "ended" : describeStatus(status);
     }
     kill(pid, SIGKILL);
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
@@ -98,9 +119,11 @@ std::string reap(pid_t pid, int timeoutMs) {
     return "killed after it did not end";
 }
 
-/// Runs wine with arguments and waits; output goes nowhere. The errno of a failed start, or 0.
+/// Runs wine with arguments and waits until the deadline, then kills it (finished then false);
+/// output goes nowhere. The errno of a failed start, or 0.
 int runQuietly(const std::string& wine, const std::vector<std::string>& arguments,
-               std::vector<std::string>& environment, int& status) {
+               std::vector<std::string>& environment, Clock::time_point deadline, bool& finished,
+               int& status) {
     std::vector<std::string> argv{wine};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     posix_spawn_file_actions_t actions;
@@ -115,7 +138,11 @@ int runQuietly(const std::string& wine, const std::vector<std::string>& argument
     if (error != 0) {
         return error;
     }
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    finished = waitFor(pid, msLeft(deadline), status);
+    if (!finished) {
+        kill(pid, SIGKILL);
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
     }
     return 0;
 }
@@ -123,17 +150,42 @@ int runQuietly(const std::string& wine, const std::vector<std::string>& argument
 std::string wineNotFound(const std::string& wine, int error) {
     if (error == ENOENT) {
         return "the program '" + wine +
-               "' was not found, so the phone's DLL cannot run: " + kPackages +
+               "' was not found, so the phone's DLL cannot run: " + kWinePackages +
                ", or name the wine program in HIDEAWAY_WINE";
     }
-    return "'" + wine + "' could not be started: " + std::strerror(error);
+    std::string reason = "'" + wine + "' could not be started: " + std::strerror(error);
+    // A wine that is itself a 32-bit program fails here on a system that runs none.
+    if (const std::string trouble = error == ENOEXEC ? wine32Trouble() : std::string();
+        !trouble.empty()) {
+        reason += "; " + trouble;
+    }
+    return reason;
+}
+
+/// A few bytes as text a user can read, with anything unprintable escaped.
+std::string shown(const std::string& bytes) {
+    std::string text;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == '\n') {
+            text += "\\n";
+        } else if (byte < 0x20 || byte >= 0x7f || byte == '"' || byte == '\\') {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            text += escaped;
+        } else {
+            text += c;
+        }
+    }
+    return text;
 }
 
 /// Records the serial devices in the prefix's registry (HKLM\Software\Wine\Ports), from
 /// which Wine's mount manager makes the COM links whenever Wine's server starts: it would
 /// otherwise give the COM numbers to the serial devices it finds by itself. Only a change costs
 /// the runs of `wine reg`; the last ports written are kept in a file of the prefix.
-void registerComPorts(const BridgeSettings& settings, std::vector<std::string>& environment) {
+void registerComPorts(const BridgeSettings& settings, std::vector<std::string>& environment,
+                      Clock::time_point deadline) {
     std::string wanted;
     for (std::size_t i = 0; i < settings.com.size(); ++i) {
         wanted += "COM" + std::to_string(i + 1) + "=" + settings.com.at(i) + "\n";
@@ -153,17 +205,22 @@ void registerComPorts(const BridgeSettings& settings, std::vector<std::string>& 
         const std::string port = "COM" + std::to_string(i + 1);
         const std::string& device = settings.com.at(i);
         int status = 0;
+        bool finished = true;
         if (device.empty()) {
             runQuietly(settings.wine,
                        {"reg", "delete", "HKLM\\Software\\Wine\\Ports", "/v", port, "/f"},
-                       environment, status);
+                       environment, deadline, finished, status);
         } else if (runQuietly(settings.wine,
                               {"reg", "add", "HKLM\\Software\\Wine\\Ports", "/v", port, "/d",
                                device, "/f"},
-                              environment, status) != 0 ||
+                              environment, deadline, finished, status) != 0 ||
                    status != 0) {
-            std::fprintf(stderr, "wine bridge: cannot record %s as %s in the Wine prefix\n",
-                         device.c_str(), port.c_str());
+            std::fprintf(stderr, "wine bridge: cannot record %s as %s in the Wine prefix%s\n",
+                         device.c_str(), port.c_str(),
+                         finished ? "" : " (`wine reg` did not finish in time)");
+            return;
+        }
+        if (!finished) {
             return;
         }
     }
@@ -243,6 +300,7 @@ bool HostProcess::start(const BridgeSettings& settings, const std::string& hostP
                         std::string& reason) {
     stop();
     m_hosted.clear();
+    const Clock::time_point deadline = Clock::now() + kStartLimit;
     if (settings.dll.empty()) {
         reason = "no GBP.dll named: put the line `dll = /path/to/GBP.dll` into " +
                  (settings.file.empty() ? std::string("wine-bridge.conf") : settings.file) +
@@ -260,14 +318,20 @@ bool HostProcess::start(const BridgeSettings& settings, const std::string& hostP
     // A new prefix is made before the host starts, so Wine's words about it go nowhere.
     if (access((settings.prefix + "/system.reg").c_str(), F_OK) != 0) {
         int status = 0;
-        if (const int error =
-                runQuietly(settings.wine, {"wineboot", "--init"}, environment, status);
+        bool finished = true;
+        if (const int error = runQuietly(settings.wine, {"wineboot", "--init"}, environment,
+                                         deadline, finished, status);
             error != 0) {
             reason = wineNotFound(settings.wine, error);
             return false;
         }
+        if (!finished) {
+            reason = "`" + settings.wine + " wineboot --init` did not make the Wine prefix " +
+                     settings.prefix + " within " + seconds(kStartLimit) + ", so it was ended";
+            return false;
+        }
     }
-    registerComPorts(settings, environment);
+    registerComPorts(settings, environment, deadline);
     linkComPorts(settings);
 
     int toHost[2] = {-1, -1};
@@ -281,6 +345,8 @@ bool HostProcess::start(const BridgeSettings& settings, const std::string& hostP
         }
         return false;
     }
+    // Writes wait in poll() with their deadline, never in write() itself.
+    fcntl(toHost[1], F_SETFL, O_NONBLOCK);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, toHost[0], 0);
@@ -302,19 +368,50 @@ bool HostProcess::start(const BridgeSettings& settings, const std::string& hostP
     m_toHost = toHost[1];
     m_fromHost = fromHost[0];
 
+    const std::string host = "the host " + hostProgram + " under " + settings.wine;
+    BridgeHello hello{{}, kProtocolVersion};
+    std::memcpy(hello.magic, kBridgeMagic, sizeof kBridgeMagic);
+    // The pipe takes these few bytes at once; a host that has ended shows below.
+    sendAll(&hello, sizeof hello, deadline);
     char magic[sizeof kHelloMagic] = {};
+    std::size_t got = 0;
     HelloHeader header{};
-    if (!receiveAll(magic, sizeof magic, kHelloTimeoutMs) ||
-        std::memcmp(magic, kHelloMagic, sizeof magic) != 0 ||
-        !receiveAll(&header, sizeof header, kHelloTimeoutMs) || header.textLength > 64 * 1024) {
-        reason = "the host " + hostProgram + " did not start under " + settings.wine + " (" +
-                 ended() +
-                 "); it is a 32-bit Windows program, so Wine's 32-bit half is needed: " + kPackages;
+    Transfer done = receiveAll(magic, sizeof magic, deadline, &got);
+    if (done == Transfer::Ended && got == 0) {
+        reason = host + " ended before it answered (" + ended() + ")";
+        if (const std::string trouble = wine32Trouble(); !trouble.empty()) {
+            reason += ": " + trouble;
+        }
         return false;
     }
-    std::string text(header.textLength, '\0');
-    if (!receiveAll(text.data(), text.size(), kHelloTimeoutMs)) {
-        reason = "the host ended while it named the DLL (" + ended() + ")";
+    if (got > 0 && std::memcmp(magic, kHelloMagic, got) != 0) {
+        reason = notGreeted(host, std::string(magic, got), deadline);
+        return false;
+    }
+    if (done == Transfer::Done) {
+        done = receiveAll(&header, sizeof header, deadline);
+    }
+    if (done == Transfer::Done && header.version != kProtocolVersion) {
+        reason = host + " speaks protocol " + std::to_string(header.version) +
+                 " and this libGBP.so protocol " + std::to_string(kProtocolVersion) +
+                 ": both must come from one build (" + ended(true) + ")";
+        return false;
+    }
+    if (done == Transfer::Done && header.textLength > kMaxHelloText) {
+        reason = host + " announced a greeting of " + std::to_string(header.textLength) +
+                 " bytes, more than " + std::to_string(kMaxHelloText) + " (" + ended(true) + ")";
+        return false;
+    }
+    std::string text(done == Transfer::Done ? header.textLength : 0, '\0');
+    if (done == Transfer::Done) {
+        done = receiveAll(text.data(), text.size(), deadline);
+    }
+    if (done == Transfer::TimedOut) {
+        reason = host + " did not answer within " + seconds(kStartLimit) + " (" + ended(true) + ")";
+        return false;
+    }
+    if (done == Transfer::Ended) {
+        reason = host + " ended in the middle of its greeting (" + ended() + ")";
         return false;
     }
     if (header.loaded == 0) {
@@ -326,23 +423,71 @@ bool HostProcess::start(const BridgeSettings& settings, const std::string& hostP
     return true;
 }
 
+std::string HostProcess::notGreeted(const std::string& host, const std::string& start,
+                                    const Deadline& deadline) {
+    // A few more of the bytes that came, to show what answered instead of the host.
+    constexpr std::size_t kShown = 48;
+    std::string seen = start;
+    const Deadline soon = std::min(*deadline, Clock::now() + std::chrono::milliseconds(200));
+    char more[kShown] = {};
+    std::size_t got = 0;
+    receiveAll(more, kShown - seen.size(), soon, &got);
+    seen.append(more, got);
+    return host + " sent bytes that are not its greeting: \"" + shown(seen) + "\" (" + ended(true) +
+           ")";
+}
+
 bool HostProcess::call(const Request& request, const std::uint8_t* writeBytes,
-                       std::uint8_t* readBuffer, std::int16_t& result, std::string& reason) {
-    const bool sent =
-        sendAll(&request, sizeof request) &&
-        (request.operation != Operation::WriteNVMFile || writeBytes == nullptr ||
-         request.length <= 0 || sendAll(writeBytes, static_cast<std::size_t>(request.length)));
-    Answer answer{};
-    bool answered = sent && receiveAll(&answer, sizeof answer, -1);
-    if (answered && request.operation == Operation::ReadNVMFile && readBuffer != nullptr &&
-        answer.result > 0) {
-        std::int32_t count = 0;
-        answered = receiveAll(&count, sizeof count, -1) && count >= 0 &&
-                   count <= std::max(request.length, 0) && receiveAll(readBuffer, count, -1);
+                       std::uint8_t* readBuffer, int limitSeconds, std::int16_t& result,
+                       std::string& reason) {
+    const Deadline deadline = limitSeconds > 0
+                                  ? Deadline(Clock::now() + std::chrono::seconds(limitSeconds))
+                                  : std::nullopt;
+    const std::string name = gbpCallName(request.operation);
+    Transfer done = sendAll(&request, sizeof request, deadline);
+    if (done == Transfer::Done && request.operation == Operation::WriteNVMFile &&
+        writeBytes != nullptr && request.length > 0) {
+        done = sendAll(writeBytes, static_cast<std::size_t>(request.length), deadline);
     }
-    if (!answered) {
-        reason = "the host of " + m_hosted + " ended during " + gbpCallName(request.operation) +
-                 " (" + ended() + "), so that call failed";
+    Answer answer{};
+    if (done == Transfer::Done) {
+        done = receiveAll(&answer, sizeof answer, deadline);
+    }
+    std::string broken;
+    if (done == Transfer::Done && answer.operation != request.operation) {
+        GbpCall other{};
+        broken = "answered " +
+                 (gbpCallAt(static_cast<std::size_t>(answer.operation), other)
+                      ? std::string(gbpCallName(other))
+                      : "operation " + std::to_string(static_cast<unsigned>(answer.operation))) +
+                 " to " + name;
+    }
+    if (done == Transfer::Done && broken.empty() && request.operation == Operation::ReadNVMFile &&
+        readBuffer != nullptr && answer.result > 0) {
+        std::int32_t count = 0;
+        done = receiveAll(&count, sizeof count, deadline);
+        if (done == Transfer::Done &&
+            (count < 0 || count > std::max(request.length, 0) || count > answer.result)) {
+            broken = "sent " + std::to_string(count) + " bytes for a " + name + " of " +
+                     std::to_string(answer.result);
+        } else if (done == Transfer::Done) {
+            done = receiveAll(readBuffer, static_cast<std::size_t>(count), deadline);
+        }
+    }
+    if (!broken.empty()) {
+        reason = "the host of " + m_hosted + " " + broken + ", so the link is broken (" +
+                 ended(true) + ") and that call failed";
+        return false;
+    }
+    if (done == Transfer::TimedOut) {
+        ended(true);
+        reason = "the library " + m_hosted + " did not answer " + name + " in " +
+                 std::to_string(limitSeconds) + " s, so its host was ended";
+        return false;
+    }
+    if (done == Transfer::Ended) {
+        reason = "the host of " + m_hosted + " ended during " + name + " (" + ended() +
+                 "), so that call failed";
         return false;
     }
     result = answer.result;
@@ -364,7 +509,10 @@ void HostProcess::stop() {
     }
 }
 
-std::string HostProcess::ended() {
+std::string HostProcess::ended(bool kill) {
+    if (kill && m_pid > 0) {
+        ::kill(m_pid, SIGKILL);
+    }
     for (int* fd : {&m_toHost, &m_fromHost}) {
         if (*fd >= 0) {
             close(*fd);
@@ -376,48 +524,65 @@ std::string HostProcess::ended() {
     return how;
 }
 
-bool HostProcess::sendAll(const void* data, std::size_t size) {
+HostProcess::Transfer HostProcess::sendAll(const void* data, std::size_t size,
+                                           const Deadline& deadline) {
     PipeSignalBlock block;
     const auto* bytes = static_cast<const char*>(data);
     while (size > 0) {
-        const ssize_t put = write(m_toHost, bytes, size);
-        if (put < 0 && errno == EINTR) {
+        pollfd ready{m_toHost, POLLOUT, 0};
+        const int polled = poll(&ready, 1, msLeft(deadline));
+        if (polled < 0 && errno == EINTR) {
+            continue;
+        }
+        if (polled == 0) {
+            return Transfer::TimedOut;
+        }
+        const ssize_t put = polled > 0 ? write(m_toHost, bytes, size) : -1;
+        if (put < 0 && (errno == EINTR || errno == EAGAIN)) {
             continue;
         }
         if (put <= 0) {
             if (errno == EPIPE) {
                 block.raised();
             }
-            return false;
+            return Transfer::Ended;
         }
         bytes += put;
         size -= static_cast<std::size_t>(put);
     }
-    return true;
+    return Transfer::Done;
 }
 
-bool HostProcess::receiveAll(void* data, std::size_t size, int timeoutMs) {
+HostProcess::Transfer HostProcess::receiveAll(void* data, std::size_t size,
+                                              const Deadline& deadline, std::size_t* got) {
     auto* bytes = static_cast<char*>(data);
-    while (size > 0) {
+    std::size_t received = 0;
+    Transfer done = Transfer::Done;
+    while (received < size) {
         pollfd ready{m_fromHost, POLLIN, 0};
-        const int polled = poll(&ready, 1, timeoutMs);
+        const int polled = poll(&ready, 1, msLeft(deadline));
         if (polled < 0 && errno == EINTR) {
             continue;
         }
-        if (polled <= 0) {
-            return false;
+        if (polled == 0) {
+            done = Transfer::TimedOut;
+            break;
         }
-        const ssize_t got = read(m_fromHost, bytes, size);
-        if (got < 0 && errno == EINTR) {
+        const ssize_t read =
+            polled > 0 ? ::read(m_fromHost, bytes + received, size - received) : -1;
+        if (read < 0 && errno == EINTR) {
             continue;
         }
-        if (got <= 0) {
-            return false;
+        if (read <= 0) {
+            done = Transfer::Ended;
+            break;
         }
-        bytes += got;
-        size -= static_cast<std::size_t>(got);
+        received += static_cast<std::size_t>(read);
     }
-    return true;
+    if (got != nullptr) {
+        *got = received;
+    }
+    return done;
 }
 
 }  // namespace hideaway::bridge

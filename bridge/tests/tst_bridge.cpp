@@ -3,13 +3,16 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
 #include <memory>
+
+#include "host_processes.h"
+#include "test_files.h"
+
+using namespace hideaway::test;
 
 namespace {
 
@@ -18,45 +21,6 @@ struct Run {
     QString out;
     QString err;
 };
-
-QByteArray randomBytes(qsizetype size, quint32 seed) {
-    QRandomGenerator generator(seed);
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (char& byte : bytes) {
-        byte = static_cast<char>(generator.bounded(256));
-    }
-    return bytes;
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
-}
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-/// The processes whose parent is parent and whose command line names gbp-host.exe.
-QList<qint64> hostsOf(qint64 parent) {
-    QList<qint64> hosts;
-    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        bool number = false;
-        const qint64 pid = entry.toLongLong(&number);
-        if (!number) {
-            continue;
-        }
-        const QByteArray stat = readFile(QStringLiteral("/proc/%1/stat").arg(pid));
-        // The parent is the second field after the name, which ends at the last ')'.
-        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1 && fields.at(1).toLongLong() == parent &&
-            readFile(QStringLiteral("/proc/%1/cmdline").arg(pid)).contains("gbp-host.exe")) {
-            hosts << pid;
-        }
-    }
-    return hosts;
-}
 
 }  // namespace
 
@@ -68,6 +32,7 @@ private slots:
 
     void roundTripThroughTheBridge();
     void hostKilledDuringASlowWrite();
+    void callPastItsLimitEndsTheHost();
     void hostThatCannotStartTouchesNoSlot_data();
     void hostThatCannotStartTouchesNoSlot();
     void settingsFileNamesTheDllAndTheComPorts();
@@ -179,6 +144,31 @@ void TestBridge::hostKilledDuringASlowWrite() {
     QCOMPARE(check.status, 0);
 }
 
+void TestBridge::callPastItsLimitEndsTheHost() {
+    QProcessEnvironment limited = environment();
+    limited.insert(QStringLiteral("HIDEAWAY_GBP_DLL"),
+                   QStringLiteral(TEST_DLLS "/GBP-never-returns.dll"));
+    limited.insert(QStringLiteral("HIDEAWAY_GBP_TIMEOUT"), QStringLiteral("2"));
+    const QString target = m_files->filePath(QStringLiteral("target.bin"));
+    QProcess download;
+    download.setProcessEnvironment(limited);
+    download.start(QStringLiteral(CLI_PATH),
+                   {QStringLiteral("download"), QStringLiteral("1"), target});
+    QVERIFY(download.waitForStarted());
+    QList<qint64> hosts;
+    QTRY_VERIFY_WITH_TIMEOUT(!(hosts = hostsOf(download.processId())).isEmpty(), 60000);
+
+    QVERIFY(download.waitForFinished(60000));
+    QCOMPARE(download.exitCode(), 1);
+    const QString err = QString::fromUtf8(download.readAllStandardError());
+    QVERIFY2(err.contains(
+                 QStringLiteral("GBP-never-returns.dll did not answer ReadNVMFile in 2 s, so "
+                                "its host was ended; the next InitGBPMode starts a new host\n")),
+             qPrintable(err));
+    QVERIFY(!QFile::exists(target));
+    QVERIFY(processEnded(hosts.first()));
+}
+
 void TestBridge::hostThatCannotStartTouchesNoSlot_data() {
     QTest::addColumn<QString>("dll");
     QTest::addColumn<QString>("path");
@@ -197,13 +187,10 @@ void TestBridge::hostThatCannotStartTouchesNoSlot_data() {
         << QStringLiteral("not-a-dll.dll is not a 32-bit Windows DLL (Windows error 193, 0xc1)");
     QTest::addRow("no such DLL") << QStringLiteral(TEST_DLLS "/none.dll") << path << QString()
                                  << QStringLiteral("none.dll: no such file");
-    // A wine that ends without a word, as one without its 32-bit half does for a 32-bit program.
-    QTest::addRow("no 32-bit Wine")
+    // Where Wine runs 32-bit programs, nothing else is blamed for it.
+    QTest::addRow("a wine that ends without a word")
         << QStringLiteral(TEST_DLLS "/GBP.dll") << path << QStringLiteral("/bin/false")
-        << QStringLiteral(
-               "did not start under /bin/false (exit status 1); it is a 32-bit Windows "
-               "program, so Wine's 32-bit half is needed: install Debian's packages "
-               "wine and wine32:i386");
+        << QStringLiteral("under /bin/false ended before it answered (exit status 1)\n");
     QTest::addRow("no wine on the path")
         << QStringLiteral(TEST_DLLS "/GBP.dll") << QStringLiteral("/nonexistent") << QString()
         << QStringLiteral(
@@ -264,10 +251,10 @@ void TestBridge::settingsFileNamesTheDllAndTheComPorts() {
     QVERIFY(writeFile(file, "dll = " TEST_DLLS "/GBP.dll\nport = 2\n"));
     const Run refused = run({QStringLiteral("clear"), QStringLiteral("1")}, configured);
     QCOMPARE(refused.status, 1);
-    QVERIFY2(
-        refused.err.contains(file + QStringLiteral(" line 2: port: not a setting of the "
-                                                   "bridge (dll, prefix, wine, com1 to com5)")),
-        qPrintable(refused.err));
+    QVERIFY2(refused.err.contains(
+                 file + QStringLiteral(" line 2: port: not a setting of the "
+                                       "bridge (dll, prefix, wine, timeout, com1 to com5)")),
+             qPrintable(refused.err));
     QCOMPARE(readFile(phoneFile(1)), QByteArray("hello"));
 }
 

@@ -1,7 +1,6 @@
 // The real window on the real loader, with the Wine bridge as its library: a check through it,
 // and a check whose host dies, which must not pass for five empty slots.
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -12,39 +11,13 @@
 #include <csignal>
 
 #include "form_main.h"
+#include "host_processes.h"
 #include "module1.h"
+#include "test_files.h"
 #include "worker_library.h"
 
 using namespace hideaway;
-
-namespace {
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
-}
-
-/// The host processes this test started: children that run gbp-host.exe.
-QList<pid_t> hosts() {
-    QList<pid_t> found;
-    const QByteArray self = QByteArray::number(QCoreApplication::applicationPid());
-    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
-        QFile command(QStringLiteral("/proc/%1/cmdline").arg(entry));
-        if (!stat.open(QIODevice::ReadOnly) || !command.open(QIODevice::ReadOnly)) {
-            continue;
-        }
-        const QByteArray text = stat.readAll();
-        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1 && fields.at(1) == self &&
-            command.readAll().contains("gbp-host.exe")) {
-            found << static_cast<pid_t>(entry.toInt());
-        }
-    }
-    return found;
-}
-
-}  // namespace
+using namespace hideaway::test;
 
 class TestWindowThroughBridge : public QObject {
     Q_OBJECT
@@ -76,15 +49,16 @@ void TestWindowThroughBridge::checkWhoseHostDiedShowsAnError() {
 
     // At 50 baud each call takes 1.6 seconds, so the host dies while the slots are measured.
     QVERIFY(writeFile(phone.filePath(QStringLiteral("phone.conf")), "baud = 50\n"));
-    const QList<pid_t> running = hosts();
+    const qint64 self = QCoreApplication::applicationPid();
+    const QList<qint64> running = hostsOf(self);
     QCOMPARE(running.size(), 1);
-    QTimer::singleShot(2500, [&running] { ::kill(running.first(), SIGKILL); });
+    QTimer::singleShot(2500, [&running] { ::kill(static_cast<pid_t>(running.first()), SIGKILL); });
     check->click();
     QCOMPARE(status->text(), QStringLiteral("ERROR"));
     QCOMPARE(messages, QStringList{QStringLiteral("Not every slot could be measured: a slot shown "
                                                   "as empty may still hold a file. Press Check "
                                                   "again.")});
-    QVERIFY(hosts().isEmpty());
+    QVERIFY(hostsOf(self).isEmpty());
 
     // The next check starts a new host.
     QVERIFY(QFile::remove(phone.filePath(QStringLiteral("phone.conf"))));
@@ -93,7 +67,7 @@ void TestWindowThroughBridge::checkWhoseHostDiedShowsAnError() {
     QCOMPARE(messages, QStringList());
     QCOMPARE(form.findChild<QLineEdit*>(QStringLiteral("Slot2Bytes"))->text(),
              QStringLiteral("700"));
-    QCOMPARE(hosts().size(), 1);
+    QCOMPARE(hostsOf(self).size(), 1);
 }
 
 QTEST_MAIN(TestWindowThroughBridge)

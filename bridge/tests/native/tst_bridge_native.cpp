@@ -1,0 +1,279 @@
+// The bridge with its host's core built natively in place of gbp-host.exe under Wine: a call
+// past its limit, a program killed in the middle of a call, answers that break the exchange, and
+// a start that is answered by something else than the host.
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <dlfcn.h>
+
+#include <csignal>
+#include <cstring>
+
+#include "gbp_abi.h"
+#include "host_processes.h"
+#include "scratch_folder.h"
+#include "test_files.h"
+#include "wire.h"
+
+using namespace hideaway::bridge;
+using namespace hideaway::test;
+
+namespace {
+
+/// The next size bytes from the process's output, or fewer if they do not come.
+QByteArray take(QProcess& process, qsizetype size) {
+    while (process.bytesAvailable() < size && process.waitForReadyRead(10000)) {
+    }
+    return process.read(size);
+}
+
+template <typename T>
+bool send(QProcess& process, const T& value) {
+    return process.write(reinterpret_cast<const char*>(&value), sizeof value) == sizeof value;
+}
+
+struct Run {
+    int status = -1;
+    QString err;
+};
+
+}  // namespace
+
+class TestBridgeNative : public QObject, private ScratchFolder {
+    Q_OBJECT
+
+private slots:
+    void init() { QVERIFY(renew()); }
+
+    void roundTripThroughTheNativeHost();
+    void callPastItsLimitEndsTheHost();
+    void programKilledInACallTakesItsHost();
+    void brokenAnswerEndsTheHost_data();
+    void brokenAnswerEndsTheHost();
+    void startAnsweredByAnotherProgram();
+    void badLimitStopsTheStart_data();
+    void badLimitStopsTheStart();
+    void hostKeepsLengthsWithinItsBuffer_data();
+    void hostKeepsLengthsWithinItsBuffer();
+
+private:
+    QProcessEnvironment environment(const QString& library) const;
+    Run run(const QStringList& arguments, const QProcessEnvironment& environment);
+};
+
+QProcessEnvironment TestBridgeNative::environment(const QString& library) const {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HIDEAWAY_GBP_LIBRARY"), QStringLiteral(BRIDGE_LIBRARY));
+    environment.insert(QStringLiteral("HIDEAWAY_WINE"), QStringLiteral(FAKE_WINE));
+    environment.insert(QStringLiteral("HIDEAWAY_TEST_HOST"), QStringLiteral(NATIVE_HOST));
+    environment.insert(QStringLiteral("HIDEAWAY_GBP_DLL"), library);
+    environment.insert(QStringLiteral("WINEPREFIX"), path(QStringLiteral("prefix")));
+    environment.insert(QStringLiteral("HIDEAWAY_PHONE_DIR"), path());
+    environment.remove(QStringLiteral("HIDEAWAY_PHONE_SETTINGS"));
+    environment.remove(QStringLiteral("HIDEAWAY_GBP_TIMEOUT"));
+    return environment;
+}
+
+Run TestBridgeNative::run(const QStringList& arguments, const QProcessEnvironment& environment) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(CLI_PATH), arguments);
+    Run result;
+    if (process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit) {
+        result.status = process.exitCode();
+        result.err = QString::fromUtf8(process.readAllStandardError());
+    }
+    return result;
+}
+
+void TestBridgeNative::roundTripThroughTheNativeHost() {
+    const QByteArray content = randomBytes(20990, 4);
+    QVERIFY(writeFile(path(QStringLiteral("source.bin")), content));
+    const QProcessEnvironment phone = environment(QStringLiteral(PHONE_LIBRARY));
+
+    QCOMPARE(
+        run({QStringLiteral("upload"), QStringLiteral("4"), path(QStringLiteral("source.bin"))},
+            phone)
+            .status,
+        0);
+    const Run download =
+        run({QStringLiteral("download"), QStringLiteral("4"), path(QStringLiteral("target.bin"))},
+            phone);
+    QCOMPARE(download.status, 0);
+    QCOMPARE(readFile(path(QStringLiteral("target.bin"))), content);
+}
+
+void TestBridgeNative::callPastItsLimitEndsTheHost() {
+    QProcessEnvironment limited = environment(QStringLiteral(NEVER_RETURNS));
+    limited.insert(QStringLiteral("HIDEAWAY_GBP_TIMEOUT"), QStringLiteral("2"));
+    const QString target = path(QStringLiteral("target.bin"));
+    QProcess download;
+    download.setProcessEnvironment(limited);
+    download.start(QStringLiteral(CLI_PATH),
+                   {QStringLiteral("download"), QStringLiteral("1"), target});
+    QVERIFY(download.waitForStarted());
+    QList<qint64> hosts;
+    QTRY_VERIFY_WITH_TIMEOUT(!(hosts = hostsOf(download.processId())).isEmpty(), 10000);
+
+    QVERIFY(download.waitForFinished(20000));
+    QCOMPARE(download.exitCode(), 1);
+    const QString err = QString::fromUtf8(download.readAllStandardError());
+    QVERIFY2(err.contains(QStringLiteral("wine bridge: the library " NEVER_RETURNS
+                                         " did not answer ReadNVMFile in 2 s, so its host was "
+                                         "ended; the next InitGBPMode starts a new host\n")),
+             qPrintable(err));
+    QVERIFY(!QFile::exists(target));
+    QVERIFY(processEnded(hosts.first()));
+
+    QCOMPARE(run({QStringLiteral("check")}, limited).status, 0);
+}
+
+void TestBridgeNative::programKilledInACallTakesItsHost() {
+    QProcess download;
+    download.setProcessEnvironment(environment(QStringLiteral(NEVER_RETURNS)));
+    download.start(QStringLiteral(CLI_PATH), {QStringLiteral("download"), QStringLiteral("1"),
+                                              path(QStringLiteral("target.bin"))});
+    QVERIFY(download.waitForStarted());
+    QList<qint64> hosts;
+    QTRY_VERIFY_WITH_TIMEOUT(!(hosts = hostsOf(download.processId())).isEmpty(), 10000);
+    // Long enough for the host to be inside ReadNVMFile, which never returns.
+    QTest::qWait(1000);
+    QCOMPARE(::kill(static_cast<pid_t>(download.processId()), SIGKILL), 0);
+    QVERIFY(download.waitForFinished(5000));
+
+    QTRY_VERIFY_WITH_TIMEOUT(processEnded(hosts.first()), 3000);
+}
+
+void TestBridgeNative::brokenAnswerEndsTheHost_data() {
+    QTest::addColumn<QString>("misbehaviour");
+    QTest::addRow("wrong echo") << QStringLiteral("wrong echo");
+    QTest::addRow("garbage") << QStringLiteral("garbage");
+}
+
+// In this process, so that the host is seen gone before the next call starts another.
+void TestBridgeNative::brokenAnswerEndsTheHost() {
+    QFETCH(QString, misbehaviour);
+    const QProcessEnvironment settings = environment(QStringLiteral(PHONE_LIBRARY));
+    for (const QString& name : settings.keys()) {
+        qputenv(name.toLocal8Bit().constData(), settings.value(name).toLocal8Bit());
+    }
+    qputenv("HIDEAWAY_TEST_HOST", MISBEHAVING_HOST);
+    qputenv("HIDEAWAY_TEST_MISBEHAVE", misbehaviour.toLocal8Bit());
+    void* bridge = dlopen(BRIDGE_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    QVERIFY(bridge != nullptr);
+    const auto init = reinterpret_cast<GbpInitGBPModeFn>(dlsym(bridge, "InitGBPMode"));
+    const auto read = reinterpret_cast<GbpReadNVMFileFn>(dlsym(bridge, "ReadNVMFile"));
+    const auto size = reinterpret_cast<GbpGetNVMFileSizeFn>(dlsym(bridge, "GetNVMFileSize"));
+    QVERIFY(init != nullptr && read != nullptr && size != nullptr);
+    const qint64 self = QCoreApplication::applicationPid();
+
+    QCOMPARE(init(1), 0);
+    QCOMPARE(hostsOf(self).size(), 1);
+    std::uint8_t buffer[100] = {};
+    QCOMPARE(read(18, 9, buffer, 100), -32768);
+    QCOMPARE(hostsOf(self), QList<qint64>());
+
+    QCOMPARE(init(1), 0);
+    QCOMPARE(size(18, 9), 0);
+    QCOMPARE(hostsOf(self).size(), 1);
+    // That host goes the same way, so the next row starts its own.
+    QCOMPARE(read(18, 9, buffer, 100), -32768);
+    QCOMPARE(hostsOf(self), QList<qint64>());
+    qunsetenv("HIDEAWAY_TEST_MISBEHAVE");
+}
+
+void TestBridgeNative::startAnsweredByAnotherProgram() {
+    QProcessEnvironment echo = environment(QStringLiteral(PHONE_LIBRARY));
+    echo.insert(QStringLiteral("HIDEAWAY_WINE"), QStringLiteral("/bin/echo"));
+
+    const Run check = run({QStringLiteral("check")}, echo);
+
+    QCOMPARE(check.status, 1);
+    QVERIFY2(check.err.contains(QStringLiteral("under /bin/echo sent bytes that are not its "
+                                               "greeting: \"")),
+             qPrintable(check.err));
+    QVERIFY2(!check.err.contains(QStringLiteral("32-bit")), qPrintable(check.err));
+}
+
+void TestBridgeNative::badLimitStopsTheStart_data() {
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("variable");
+    QTest::addColumn<QString>("expected");
+    QTest::addRow("a word in the file")
+        << QByteArray("timeout = soon\n") << QString()
+        << QStringLiteral(
+               "wine-bridge.conf line 2: timeout = soon: not a whole number of "
+               "seconds from 0 (no limit) to 1000000\n");
+    QTest::addRow("a negative number in the file")
+        << QByteArray("timeout = -5\n") << QString()
+        << QStringLiteral("wine-bridge.conf line 2: timeout = -5: not a whole number");
+    QTest::addRow("the environment over a good file")
+        << QByteArray("timeout = 30\n") << QStringLiteral("2s")
+        << QStringLiteral(
+               "wine bridge: HIDEAWAY_GBP_TIMEOUT=2s: not a whole number of seconds "
+               "from 0 (no limit) to 1000000\n");
+}
+
+void TestBridgeNative::badLimitStopsTheStart() {
+    QFETCH(QByteArray, line);
+    QFETCH(QString, variable);
+    QFETCH(QString, expected);
+    QVERIFY(QDir().mkpath(path(QStringLiteral("config/hideaway100k"))));
+    QVERIFY(writeFile(path(QStringLiteral("config/hideaway100k/wine-bridge.conf")),
+                      "# the phone\n" + line));
+    QProcessEnvironment configured = environment(QStringLiteral(PHONE_LIBRARY));
+    configured.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
+    if (!variable.isEmpty()) {
+        configured.insert(QStringLiteral("HIDEAWAY_GBP_TIMEOUT"), variable);
+    }
+    QVERIFY(writeFile(path(QStringLiteral("nvm-18-09.bin")), "hello"));
+
+    const Run clear = run({QStringLiteral("clear"), QStringLiteral("1")}, configured);
+
+    QCOMPARE(clear.status, 1);
+    QVERIFY2(clear.err.contains(expected), qPrintable(clear.err));
+    QCOMPARE(readFile(path(QStringLiteral("nvm-18-09.bin"))), QByteArray("hello"));
+}
+
+void TestBridgeNative::hostKeepsLengthsWithinItsBuffer_data() {
+    QTest::addColumn<GbpCall>("operation");
+    QTest::addRow("a read") << GbpCall::ReadNVMFile;
+    QTest::addRow("a write") << GbpCall::WriteNVMFile;
+}
+
+// Straight to the host, past the bridge's own refusal of such lengths: whatever length it is
+// asked for, the library sees no more room than the host's buffer has.
+void TestBridgeNative::hostKeepsLengthsWithinItsBuffer() {
+    QFETCH(GbpCall, operation);
+    QProcess host;
+    host.start(QStringLiteral(NATIVE_HOST), {QStringLiteral(LENGTH_PROBE)});
+    QVERIFY(host.waitForStarted());
+    BridgeHello hello{{}, kProtocolVersion};
+    std::memcpy(hello.magic, kBridgeMagic, sizeof kBridgeMagic);
+    QVERIFY(send(host, hello));
+    QCOMPARE(take(host, sizeof kHelloMagic), QByteArray(kHelloMagic, sizeof kHelloMagic));
+    HelloHeader header{};
+    const QByteArray headerBytes = take(host, sizeof header);
+    QCOMPARE(headerBytes.size(), qsizetype{sizeof header});
+    std::memcpy(&header, headerBytes.constData(), sizeof header);
+    QCOMPARE(header.loaded, 1);
+    take(host, header.textLength);
+
+    QVERIFY(send(host, Request{operation, 18, 9, 1, kMaxTransfer + 1000}));
+    if (operation == GbpCall::WriteNVMFile) {
+        host.write(QByteArray(kMaxTransfer, 'x'));
+    }
+    const QByteArray answer = take(host, sizeof(Answer));
+
+    QCOMPARE(answer.size(), qsizetype{sizeof(Answer)});
+    QCOMPARE(static_cast<GbpCall>(answer.at(0)), operation);
+    QCOMPARE(answer.mid(1), QByteArray(2, '\0'));  // the library's result: 0, not -7
+    host.closeWriteChannel();
+    QVERIFY(host.waitForFinished(10000));
+}
+
+QTEST_GUILESS_MAIN(TestBridgeNative)
+#include "tst_bridge_native.moc"
