@@ -116,6 +116,8 @@ private slots:
     void exitStatus_data();
     void exitStatus();
     void failedClearIsNoClear();
+    void signalStopsTheRun_data();
+    void signalStopsTheRun();
     void backupKilledAtEveryStepLeavesOneCompleteBackup();
     void backupIsOnTheDiskBeforeItIsInPlace();
     void secondRunOnAFolderGivesUpWhileTheFirstHoldsIt_data();
@@ -388,6 +390,81 @@ void CliTest::failedClearIsNoClear() {
         run({QStringLiteral("clear"), QStringLiteral("2")}, "force.ClearNVMFile = -3");
     QCOMPARE(empty.status, 0);
     QCOMPARE(empty.out, QStringLiteral("slot 2: cleared\n"));
+}
+
+void CliTest::signalStopsTheRun_data() {
+    QTest::addColumn<QList<int>>("sent");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<QString>("report");
+
+    const QString stopping = QStringLiteral(
+        "hideaway100k-cli: Ctrl-C: stopping once the step in progress ends; press Ctrl-C again to "
+        "stop at once\n");
+    const QString stoppedUpload = QStringLiteral(
+        "hideaway100k-cli: upload to slot 2 failed: the run was stopped before the upload was "
+        "done; slot 2 may hold the file, part of it or nothing\n");
+    QTest::newRow("Ctrl-C") << QList<int>{SIGINT} << 130 << stopping << stoppedUpload;
+    QTest::newRow("SIGTERM") << QList<int>{SIGTERM} << 143
+                             << QStringLiteral(
+                                    "hideaway100k-cli: SIGTERM: stopping once the step in "
+                                    "progress ends\n")
+                             << stoppedUpload;
+    QTest::newRow("Ctrl-C twice") << QList<int>{SIGINT, SIGINT} << 130 << stopping
+                                  << QStringLiteral(
+                                         "hideaway100k-cli: stopped at once: slot 2 may hold part "
+                                         "of the file or nothing\n");
+}
+
+void CliTest::signalStopsTheRun() {
+#if defined(_WIN32)
+    QSKIP("POSIX signals; the console's Ctrl-C cannot be sent to one program alone");
+#else
+    QFETCH(QList<int>, sent);
+    QFETCH(int, status);
+    QFETCH(QString, said);
+    QFETCH(QString, report);
+    const QByteArray content = randomBytes(3000, 2);
+    QVERIFY(writeFile(file(QStringLiteral("up.bin")), content));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HIDEAWAY_PHONE_DIR"), m_phone->path());
+    // The write takes about three seconds on this line.
+    environment.insert(QStringLiteral("HIDEAWAY_PHONE_SETTINGS"), QStringLiteral("baud = 9600"));
+    QProcess upload;
+    upload.setProcessEnvironment(environment);
+    upload.setReadChannel(QProcess::StandardError);
+    upload.start(m_program, {QStringLiteral("--verbose"), QStringLiteral("upload"),
+                             QStringLiteral("2"), file(QStringLiteral("up.bin"))});
+    QByteArray err;
+    const auto waitFor = [&](const QByteArray& text) {
+        while (!err.contains(text) && upload.waitForReadyRead(30000)) {
+            err += upload.readAllStandardError();
+        }
+        return err.contains(text);
+    };
+    QVERIFY2(waitFor("writing 3000 bytes to slot 2\n"), err.constData());
+    for (const int signal : sent) {
+        QCOMPARE(::kill(static_cast<pid_t>(upload.processId()), signal), 0);
+        // The second Ctrl-C only once the first was taken.
+        QVERIFY2(waitFor(said.toUtf8()), err.constData());
+    }
+    QVERIFY(upload.waitForFinished(30000));
+    err += upload.readAllStandardError();
+
+    QCOMPARE(upload.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(upload.exitCode(), status);
+    QVERIFY2(err.endsWith(report.toUtf8()), err.constData());
+    QCOMPARE(upload.readAllStandardOutput(), QByteArray());
+    if (sent.size() == 1) {
+        // No call after the write but the one that ends GBP mode.
+        const QByteArray afterStop = err.mid(err.indexOf(said.toUtf8()));
+        QVERIFY2(afterStop.contains("ending the link\n") && !afterStop.contains("reading slot"),
+                 afterStop.constData());
+        QCOMPARE(readFile(phoneFile(2)), content);
+    }
+    // The phone is free for the next run.
+    QCOMPARE(run({QStringLiteral("check")}).status, 0);
+#endif
 }
 
 /// What restore puts on an empty phone from folder: each slot's content, or why it refused.
