@@ -118,6 +118,7 @@ private slots:
     void failedClearIsNoClear();
     void signalStopsTheRun_data();
     void signalStopsTheRun();
+    void stoppedBackupAndRestoreKeepTheBackup();
     void backupKilledAtEveryStepLeavesOneCompleteBackup();
     void backupIsOnTheDiskBeforeItIsInPlace();
     void secondRunOnAFolderGivesUpWhileTheFirstHoldsIt_data();
@@ -136,6 +137,8 @@ private slots:
 private:
     Run run(const QStringList& arguments, const QByteArray& settings = {},
             const std::function<void(QProcess&)>& setUp = {});
+    Run interrupted(const QStringList& arguments, const QByteArray& atStep, const QList<int>& sent,
+                    const QByteArray& said);
     QString backupState(const QString& folder);
     QString phoneFile(int slot) const {
         return m_phone->filePath(QStringLiteral("nvm-18-%1.bin").arg(8 + slot, 2, 10, QChar('0')));
@@ -416,6 +419,49 @@ void CliTest::signalStopsTheRun_data() {
                                          "of the file or nothing\n");
 }
 
+/// Runs the program with the phone on a 9600-baud line until it writes atStep on standard error,
+/// then sends each signal in turn, each once the program has said said.
+Run CliTest::interrupted(const QStringList& arguments, const QByteArray& atStep,
+                         const QList<int>& sent, const QByteArray& said) {
+    Run result;
+#if !defined(_WIN32)
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HIDEAWAY_PHONE_DIR"), m_phone->path());
+    environment.insert(QStringLiteral("HIDEAWAY_PHONE_SETTINGS"), QStringLiteral("baud = 9600"));
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setReadChannel(QProcess::StandardError);
+    process.start(m_program, arguments);
+    QByteArray err;
+    const auto waitFor = [&](const QByteArray& text) {
+        while (!err.contains(text) && process.waitForReadyRead(30000)) {
+            err += process.readAllStandardError();
+        }
+        return err.contains(text);
+    };
+    if (!waitFor(atStep)) {
+        return result;
+    }
+    for (const int signal : sent) {
+        if (::kill(static_cast<pid_t>(process.processId()), signal) != 0 || !waitFor(said)) {
+            return result;
+        }
+    }
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit) {
+        return result;
+    }
+    result.status = process.exitCode();
+    result.out = QString::fromUtf8(process.readAllStandardOutput());
+    result.err = QString::fromUtf8(err + process.readAllStandardError());
+#else
+    Q_UNUSED(arguments)
+    Q_UNUSED(atStep)
+    Q_UNUSED(sent)
+    Q_UNUSED(said)
+#endif
+    return result;
+}
+
 void CliTest::signalStopsTheRun() {
 #if defined(_WIN32)
     QSKIP("POSIX signals; the console's Ctrl-C cannot be sent to one program alone");
@@ -424,46 +470,68 @@ void CliTest::signalStopsTheRun() {
     QFETCH(int, status);
     QFETCH(QString, said);
     QFETCH(QString, report);
+    // The write takes about three seconds on the line.
     const QByteArray content = randomBytes(3000, 2);
     QVERIFY(writeFile(file(QStringLiteral("up.bin")), content));
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("HIDEAWAY_PHONE_DIR"), m_phone->path());
-    // The write takes about three seconds on this line.
-    environment.insert(QStringLiteral("HIDEAWAY_PHONE_SETTINGS"), QStringLiteral("baud = 9600"));
-    QProcess upload;
-    upload.setProcessEnvironment(environment);
-    upload.setReadChannel(QProcess::StandardError);
-    upload.start(m_program, {QStringLiteral("--verbose"), QStringLiteral("upload"),
-                             QStringLiteral("2"), file(QStringLiteral("up.bin"))});
-    QByteArray err;
-    const auto waitFor = [&](const QByteArray& text) {
-        while (!err.contains(text) && upload.waitForReadyRead(30000)) {
-            err += upload.readAllStandardError();
-        }
-        return err.contains(text);
-    };
-    QVERIFY2(waitFor("writing 3000 bytes to slot 2\n"), err.constData());
-    for (const int signal : sent) {
-        QCOMPARE(::kill(static_cast<pid_t>(upload.processId()), signal), 0);
-        // The second Ctrl-C only once the first was taken.
-        QVERIFY2(waitFor(said.toUtf8()), err.constData());
-    }
-    QVERIFY(upload.waitForFinished(30000));
-    err += upload.readAllStandardError();
 
-    QCOMPARE(upload.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(upload.exitCode(), status);
-    QVERIFY2(err.endsWith(report.toUtf8()), err.constData());
-    QCOMPARE(upload.readAllStandardOutput(), QByteArray());
+    const Run upload = interrupted({QStringLiteral("--verbose"), QStringLiteral("upload"),
+                                    QStringLiteral("2"), file(QStringLiteral("up.bin"))},
+                                   "writing 3000 bytes to slot 2\n", sent, said.toUtf8());
+
+    QCOMPARE(upload.status, status);
+    QVERIFY2(upload.err.endsWith(report), qPrintable(upload.err));
+    QCOMPARE(upload.out, QString());
     if (sent.size() == 1) {
         // No call after the write but the one that ends GBP mode.
-        const QByteArray afterStop = err.mid(err.indexOf(said.toUtf8()));
-        QVERIFY2(afterStop.contains("ending the link\n") && !afterStop.contains("reading slot"),
-                 afterStop.constData());
+        const QString afterStop = upload.err.mid(upload.err.indexOf(said));
+        QVERIFY2(afterStop.contains(QStringLiteral("ending the link\n")) &&
+                     !afterStop.contains(QStringLiteral("reading slot")),
+                 qPrintable(afterStop));
         QCOMPARE(readFile(phoneFile(2)), content);
     }
     // The phone is free for the next run.
     QCOMPARE(run({QStringLiteral("check")}).status, 0);
+#endif
+}
+
+void CliTest::stoppedBackupAndRestoreKeepTheBackup() {
+#if defined(_WIN32)
+    QSKIP("POSIX signals; the console's Ctrl-C cannot be sent to one program alone");
+#else
+    const QByteArray said = "press Ctrl-C again to stop at once\n";
+    QVERIFY(writeFile(phoneFile(1), randomBytes(3000, 1)));
+    QVERIFY(writeFile(phoneFile(3), randomBytes(100, 3)));
+    const QString folder = file(QStringLiteral("backup"));
+    QCOMPARE(run({QStringLiteral("backup"), folder}).status, 0);
+    const QString old = backupState(folder);
+    QVERIFY(writeFile(phoneFile(1), randomBytes(3000, 11)));
+
+    // Stopped once slot 1 is read: slot 3 is never read, and the old backup stays whole.
+    const Run backup =
+        interrupted({QStringLiteral("backup"), folder}, "reading slot 1\n", {SIGINT}, said);
+    QCOMPARE(backup.status, 130);
+    QVERIFY2(backup.err.endsWith(
+                 QStringLiteral("hideaway100k-cli: slot 3 could not be saved (the run was stopped "
+                                "before the link to the phone on COM1 opened; no file was "
+                                "written); the backup in %1 was not changed\n")
+                     .arg(QDir::toNativeSeparators(folder))),
+             qPrintable(backup.err));
+    QCOMPARE(backupState(folder), old);
+    QCOMPARE(QDir(folder).entryList({QStringLiteral(".*")},
+                                    QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
+
+    // Stopped while slot 1 is read back: slot 1 is restored, slot 3 not touched.
+    QVERIFY(QFile::remove(phoneFile(1)) && QFile::remove(phoneFile(3)));
+    const Run restore =
+        interrupted({QStringLiteral("restore"), folder}, "reading slot 1\n", {SIGINT}, said);
+    QCOMPARE(restore.status, 130);
+    QVERIFY2(restore.err.endsWith(QStringLiteral(
+                 "hideaway100k-cli: restore stopped at slot 3: the run was stopped before the "
+                 "upload was done; the slot was not touched. Slots written and verified: 1. Slots "
+                 "not written: 3.\n")),
+             qPrintable(restore.err));
+    QVERIFY(!QFile::exists(phoneFile(3)));
 #endif
 }
 
