@@ -199,11 +199,11 @@ FormMain::FormMain(GbpLibrary& library, QWidget* parent)
         if (!m_running) {
             return;
         }
+        // Between calls the operation is in one of its own dialogs, not waiting for the phone.
         if (m_call) {
             askToEndNow();
         } else {
-            armEndNowQuestion();  // in one of the operation's own dialogs: not waiting for the
-                                  // phone
+            armEndNowQuestion();
         }
     });
     setObjectName(QStringLiteral("FormMain"));
