@@ -137,15 +137,21 @@ private slots:
 private:
     Run run(const QStringList& arguments, const QByteArray& settings = {},
             const std::function<void(QProcess&)>& setUp = {});
+#if !defined(_WIN32)
     Run interrupted(const QStringList& arguments, const QByteArray& atStep, const QList<int>& sent,
                     const QByteArray& said);
+#endif
     QString backupState(const QString& folder);
     QString phoneFile(int slot) const {
         return m_phone->filePath(QStringLiteral("nvm-18-%1.bin").arg(8 + slot, 2, 10, QChar('0')));
     }
-    QString file(const QString& name) const { return m_files->filePath(name); }
+    QString file(const QString& name) const {
+        return m_files->filePath(name);
+    }
     /// From here on, runs the tests' build of the program, which takes the test switches.
-    void useTestBuild() { m_program = QStringLiteral(HIDEAWAY_CLI_TEST_PATH); }
+    void useTestBuild() {
+        m_program = QStringLiteral(HIDEAWAY_CLI_TEST_PATH);
+    }
 
     QString m_program;
     std::unique_ptr<QTemporaryDir> m_phone;
@@ -419,12 +425,12 @@ void CliTest::signalStopsTheRun_data() {
                                          "of the file or nothing\n");
 }
 
+#if !defined(_WIN32)
 /// Runs the program with the phone on a 9600-baud line until it writes atStep on standard error,
 /// then sends each signal in turn, each once the program has said said.
 Run CliTest::interrupted(const QStringList& arguments, const QByteArray& atStep,
                          const QList<int>& sent, const QByteArray& said) {
     Run result;
-#if !defined(_WIN32)
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("HIDEAWAY_PHONE_DIR"), m_phone->path());
     environment.insert(QStringLiteral("HIDEAWAY_PHONE_SETTINGS"), QStringLiteral("baud = 9600"));
@@ -453,14 +459,9 @@ Run CliTest::interrupted(const QStringList& arguments, const QByteArray& atStep,
     result.status = process.exitCode();
     result.out = QString::fromUtf8(process.readAllStandardOutput());
     result.err = QString::fromUtf8(err + process.readAllStandardError());
-#else
-    Q_UNUSED(arguments)
-    Q_UNUSED(atStep)
-    Q_UNUSED(sent)
-    Q_UNUSED(said)
-#endif
     return result;
 }
+#endif
 
 void CliTest::signalStopsTheRun() {
 #if defined(_WIN32)
