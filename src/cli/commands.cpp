@@ -29,6 +29,10 @@ int check(const Invocation& invocation, GbpLibrary& library, Terminal& terminal,
     if (!outcome) {
         if (outcome.failure == SlotOutcome::Failure::LinkNotOpened) {
             terminal.error(linkFailure(invocation, outcome.libraryResult));
+        } else if (runStopped()) {
+            terminal.error(
+                QStringLiteral("the run was stopped before every slot was measured; "
+                               "nothing on the phone was changed"));
         } else {
             QStringList unmeasured;
             for (const SlotRow& slot : kSlotTable) {
@@ -131,6 +135,11 @@ int clear(const Invocation& invocation, GbpLibrary& library, Terminal& terminal)
         if (outcome.failure == SlotOutcome::Failure::LinkNotOpened) {
             terminal.error(linkFailure(invocation, outcome.libraryResult) +
                            QStringLiteral("; slot %1 was not touched").arg(slot.number));
+        } else if (runStopped()) {
+            terminal.error(
+                QStringLiteral("the run was stopped before slot %1 was measured after the clear; ")
+                    .arg(slot.number) +
+                stoppedSlotState(QStringLiteral("slot %1 was not touched").arg(slot.number)));
         } else if (outcome.failure == SlotOutcome::Failure::NotCleared) {
             terminal.error(QStringLiteral("slot %1 was not cleared: it still holds %2 bytes (the "
                                           "library answered the clear with %3)")

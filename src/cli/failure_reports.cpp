@@ -6,6 +6,7 @@
 
 #include "command_line.h"
 #include "slot_outcome.h"
+#include "stopping_library.h"
 
 namespace hideaway::cli {
 
@@ -27,7 +28,23 @@ Sizes checkedSizes(const SlotOutcome& outcome) {
     return sizes;
 }
 
+bool runStopped() {
+    const StoppingLibrary* stopping = StoppingLibrary::ofRun();
+    return stopping != nullptr && stopping->refusedAny();
+}
+
+QString stoppedSlotState(const QString& untouched) {
+    const StoppingLibrary* stopping = StoppingLibrary::ofRun();
+    const QString state = stopping != nullptr ? stopping->leftBehind() : QString();
+    return state.isEmpty() ? untouched : state;
+}
+
 QString linkFailure(const Invocation& invocation, std::int16_t result) {
+    if (runStopped()) {
+        // Once stopped, every link is refused before it reaches the phone.
+        return QStringLiteral("the run was stopped before the link to the phone on COM%1 opened")
+            .arg(invocation.port);
+    }
     return QStringLiteral("the link to the phone on COM%1 did not open (library result %2); %3")
         .arg(QString::number(invocation.port), QString::number(result), kGuide);
 }
@@ -35,6 +52,13 @@ QString linkFailure(const Invocation& invocation, std::int16_t result) {
 QString uploadFailure(const Invocation& invocation, const QString& path,
                       const SlotOutcome& outcome) {
     using Failure = SlotOutcome::Failure;
+    // A stopped run fails the upload at its next link or its verification; the slot holds what
+    // the calls that did reach the phone left.
+    if (runStopped() &&
+        (outcome.failure == Failure::LinkNotOpened || outcome.failure == Failure::NotVerified)) {
+        return QStringLiteral("the run was stopped before the upload was done; ") +
+               stoppedSlotState(QStringLiteral("the slot was not touched"));
+    }
     if (outcome.failure == Failure::LinkNotOpened && outcome.slotTouched) {
         return QStringLiteral(
                    "the slot was emptied over the upload's first link, but the second "
@@ -65,6 +89,10 @@ QString downloadFailure(const Invocation& invocation, int slot, const SlotOutcom
     if (outcome.failure == SlotOutcome::Failure::LinkNotOpened) {
         return linkFailure(invocation, outcome.libraryResult) +
                QStringLiteral("; no file was written");
+    }
+    if (outcome.failure == SlotOutcome::Failure::ReadFailed && runStopped()) {
+        return QStringLiteral("the run was stopped before slot %1 was read; no file was written")
+            .arg(slot);
     }
     if (outcome.failure == SlotOutcome::Failure::ReadFailed) {
         return QStringLiteral("slot %1 could not be read (library result %2); no file was written")

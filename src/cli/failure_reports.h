@@ -25,6 +25,13 @@ using Sizes = std::array<qint64, kSlotCount>;
 /// The sizes the check shows: a slot the library failed to measure shows as empty.
 Sizes checkedSizes(const SlotOutcome& outcome);
 
+/// Whether the run was asked to stop (Ctrl-C, SIGTERM) and refused a library call since: its
+/// failures then come from the stop, not from the phone, and are reported as such.
+bool runStopped();
+
+/// What a stopped run left in the slot it was changing, or untouched when it changed none.
+QString stoppedSlotState(const QString& untouched);
+
 /// A link that did not open, with the library's result.
 QString linkFailure(const Invocation& invocation, std::int16_t result);
 

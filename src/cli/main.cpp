@@ -1,12 +1,18 @@
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
+#include <atomic>
 #include <csignal>
+#include <cstdio>
 
 #include "command_line.h"
 #include "commands.h"
+#include "end_now.h"
 #include "module1.h"
 #include "progress_library.h"
+#include "stop_signals.h"
+#include "stopping_library.h"
 #include "terminal.h"
 
 namespace {
@@ -68,9 +74,42 @@ int main(int argc, char** argv) {
         return hosted.isEmpty() ? loaded
                                 : QStringLiteral("%1 (Wine bridge to %2)").arg(loaded, hosted);
     };
-    ProgressLibrary library(
+    ProgressLibrary progress(
         module, terminal,
         Terminal::stderrIsTerminal() && parsed.invocation.verbosity != Verbosity::Quiet,
         loadedFrom);
-    return finish(terminal, runCommand(parsed.invocation, library, terminal, loadedFrom));
+    // Outermost, so that a refused call is never shown as a step.
+    StoppingLibrary library(progress);
+
+    // The first signal stops the run once the call under way returns; a second ends it at once,
+    // since the call may never return.
+    std::atomic<int> signalsSeen = 0;
+    std::atomic<StopSignal> firstSignal = StopSignal::Interrupt;
+    const StopSignals stopSignals([&](StopSignal signal) {
+        if (++signalsSeen == 1) {
+            firstSignal = signal;
+            library.requestStop();
+            terminal.error(
+                signal == StopSignal::Interrupt
+                    ? QStringLiteral("Ctrl-C: stopping once the step in progress ends; "
+                                     "press Ctrl-C again to stop at once")
+                    : QStringLiteral("SIGTERM: stopping once the step in progress ends"));
+            return;
+        }
+        QString state = library.leftBehind();
+        if (state.isEmpty()) {
+            state = QStringLiteral("no slot was being changed");
+        }
+        if (parsed.invocation.command == Command::Backup) {
+            state += QStringLiteral("; %1 keeps its last complete backup")
+                         .arg(QDir::toNativeSeparators(
+                             QFileInfo(parsed.invocation.path).absoluteFilePath()));
+        }
+        terminal.error(QStringLiteral("stopped at once: ") + state);
+        std::fflush(nullptr);
+        hideaway::endProcessNow(stopStatus(signal));
+    });
+
+    const int status = runCommand(parsed.invocation, library, terminal, loadedFrom);
+    return finish(terminal, library.refusedAny() ? stopStatus(firstSignal) : status);
 }

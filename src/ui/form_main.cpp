@@ -5,20 +5,25 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QWindow>
 
 #include <algorithm>
 #include <exception>
 #include <type_traits>
+#include <utility>
 
 #include "app_error.h"
 #include "app_message.h"
 #include "artwork.h"
 #include "com_dlg.h"
 #include "design_fonts.h"
+#include "end_now.h"
 #include "form_layout.h"
 #include "frm_splash.h"
 #include "gbp_library.h"
@@ -71,6 +76,46 @@ bool isUserInput(QEvent::Type type) {
         default:
             return false;
     }
+}
+
+/// The status the program ends with when the user ends it while a call is under way.
+constexpr int kEndedNowStatus = 1;
+
+/// The question whether to end now: which operation waits for the phone, and what ending now
+/// leaves behind.
+QString endNowQuestionText(FormMain::Activity activity, const SlotChanges& changes) {
+    using Kind = FormMain::Activity::Kind;
+    const int slot = activity.slot;
+    QString waiting = QStringLiteral("The operation");
+    QString left = QStringLiteral("nothing on the phone is changed");
+    switch (activity.kind) {
+        case Kind::Check:
+            waiting = QStringLiteral("The check");
+            break;
+        case Kind::Clear:
+            waiting = QStringLiteral("Clearing slot %1").arg(slot);
+            left = changes.changing() ? changes.leftBehind()
+                                      : QStringLiteral("slot %1 keeps what it holds").arg(slot);
+            break;
+        case Kind::Upload:
+            waiting = QStringLiteral("The upload to slot %1").arg(slot);
+            left = changes.changing() ? changes.leftBehind()
+                                      : QStringLiteral("slot %1 keeps what it holds").arg(slot);
+            break;
+        case Kind::Download:
+            waiting = QStringLiteral("The download of slot %1").arg(slot);
+            left = QStringLiteral("no file is written");
+            break;
+        case Kind::Disconnect:
+            waiting = QStringLiteral("Ending the link");
+            break;
+        case Kind::Other:
+            break;
+    }
+    return QStringLiteral(
+               "%1 is still waiting for the phone to answer.\n\nIf you end the program now, "
+               "%2.\n\nEnd the program now, or wait for the phone?")
+        .arg(waiting, left);
 }
 
 const Qt::Alignment kLabelCentred = Qt::AlignHCenter | Qt::AlignTop;
@@ -149,6 +194,18 @@ FormMain::FormMain(GbpLibrary& library, QWidget* parent)
       m_background(QPixmap::fromImage(loadPicture(kBackgroundPicture))),
       m_presenter([this](const QString& text) { showAppMessage(this, text); }),
       m_quit([] { QCoreApplication::exit(0); }) {
+    m_endNowWait.setSingleShot(true);
+    connect(&m_endNowWait, &QTimer::timeout, this, [this] {
+        if (!m_running) {
+            return;
+        }
+        // Between calls the operation is in one of its own dialogs, not waiting for the phone.
+        if (m_call) {
+            askToEndNow();
+        } else {
+            armEndNowQuestion();
+        }
+    });
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(kStartCaption);
     // From a pixmap, not a file name: a file name has Qt look through its icon-engine plugins.
@@ -219,19 +276,21 @@ void FormMain::buildSlotRow(const SlotRow& slot, const RowLayout& layout) {
     clear->setAccessibleName(QStringLiteral("Clear slot %1").arg(n));
 
     connect(down, &QPushButton::clicked, this, [this, &slot, bar = controls.bar] {
-        runHandler([this, &slot, bar] {
+        runHandler({Activity::Kind::Download, slot.number}, [this, &slot, bar] {
             const BusyBarLibrary::Watch busy(m_transferLibrary, bar);
             DownloadSlot(slot, *this, m_transferLibrary, *m_comDlg);
         });
     });
     connect(up, &QPushButton::clicked, this, [this, &slot, bar = controls.bar] {
-        runHandler([this, &slot, bar] {
+        runHandler({Activity::Kind::Upload, slot.number}, [this, &slot, bar] {
             const BusyBarLibrary::Watch busy(m_transferLibrary, bar);
             UploadSlot(slot, *this, m_transferLibrary, *m_comDlg);
         });
     });
-    connect(clear, &QPushButton::clicked, this,
-            [this, &slot] { runHandler([this, &slot] { ClearSlot(slot, *this, m_library); }); });
+    connect(clear, &QPushButton::clicked, this, [this, &slot] {
+        runHandler({Activity::Kind::Clear, slot.number},
+                   [this, &slot] { ClearSlot(slot, *this, m_library); });
+    });
 }
 
 void FormMain::buildStatusArea() {
@@ -252,14 +311,16 @@ void FormMain::buildStatusArea() {
     QPushButton* info = addButton(this, QStringLiteral("Command2"), twipsRect(6240, 720, 975, 285),
                                   QStringLiteral("Info"), commandFont);
 
+    m_quitButton = quit;
     connect(quit, &QPushButton::clicked, this, [this] {
-        // An error from EndGBPMode is reported, and the program ends all the same.
-        if (runHandler([this] { m_library.EndGBPMode(); })) {
-            m_quit();
+        if (m_running) {
+            requestQuit(QuitRequest::Disconnect);
+        } else {
+            disconnectAndQuit();
         }
     });
     connect(check, &QPushButton::clicked, this, [this] {
-        runHandler([this] {
+        runHandler({Activity::Kind::Check}, [this] {
             // A slot the library failed to measure shows as empty, so the failure is said apart;
             // a link that did not open has said so already.
             if (CheckSlots(*this, m_library).failure == SlotOutcome::Failure::NotMeasured) {
@@ -271,7 +332,7 @@ void FormMain::buildStatusArea() {
             }
         });
     });
-    connect(info, &QPushButton::clicked, this, [this] { runHandler([this] { showAbout(); }); });
+    connect(info, &QPushButton::clicked, this, [this] { runHandler({}, [this] { showAbout(); }); });
 
     // The option buttons draw their captions in the desktop's highlight-text colour.
     const QColor captionColour = palette().color(QPalette::HighlightedText);
@@ -348,13 +409,15 @@ void FormMain::setQuitHandler(std::function<void()> handler) {
     m_quit = std::move(handler);
 }
 
-bool FormMain::runHandler(const std::function<void()>& handler) {
+bool FormMain::runHandler(const Activity& activity, const std::function<void()>& handler) {
     if (m_running) {
         // Reached only without an input event (an accessibility press calls click() directly):
         // one operation at a time, so the request is dropped like any other input meanwhile.
         return false;
     }
     m_running = true;
+    m_activity = activity;
+    m_changes.reset();
     // The library's calls keep the event loop running; input must not act while they do.
     qApp->installEventFilter(this);
     try {
@@ -367,12 +430,88 @@ bool FormMain::runHandler(const std::function<void()>& handler) {
     }
     qApp->removeEventFilter(this);
     m_running = false;
+    m_endNowWait.stop();
     updateWaitCursor();
-    if (m_closePending) {
-        m_closePending = false;
-        close();
+    // A request to quit made meanwhile is carried out now, as if it came after the operation.
+    switch (std::exchange(m_quitRequest, QuitRequest::None)) {
+        case QuitRequest::None:
+            break;
+        case QuitRequest::Close:
+            close();
+            break;
+        case QuitRequest::Disconnect:
+            disconnectAndQuit();
+            break;
     }
     return true;
+}
+
+void FormMain::disconnectAndQuit() {
+    // An error from EndGBPMode is reported, and the program ends all the same.
+    const bool ran = runHandler({Activity::Kind::Disconnect}, [this] {
+        armEndNowQuestion();  // the user asked to quit, and this call may hang too
+        m_library.EndGBPMode();
+    });
+    if (ran) {
+        m_quit();
+    }
+}
+
+void FormMain::requestQuit(QuitRequest request) {
+    m_quitRequest = std::max(m_quitRequest, request);
+    armEndNowQuestion();
+}
+
+void FormMain::armEndNowQuestion() {
+    if (!m_endNowWait.isActive() && m_endNowQuestion.isNull()) {
+        m_endNowWait.start(m_endNowDelay);
+    }
+}
+
+void FormMain::askToEndNow() {
+    auto* box =
+        new QMessageBox(QMessageBox::Question, kAppTitle, endNowQuestionText(m_activity, m_changes),
+                        QMessageBox::NoButton, this);
+    box->setObjectName(QStringLiteral("EndNowQuestion"));
+    box->setTextFormat(Qt::PlainText);
+    QPushButton* endNow = box->addButton(QStringLiteral("End now"), QMessageBox::DestructiveRole);
+    QPushButton* wait = box->addButton(QStringLiteral("Wait"), QMessageBox::RejectRole);
+    box->setDefaultButton(wait);
+    box->setEscapeButton(wait);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    // Not exec(): the call under way must be able to return and close the question meanwhile.
+    box->setWindowModality(Qt::ApplicationModal);
+    connect(box, &QMessageBox::buttonClicked, this, [endNow](QAbstractButton* clicked) {
+        if (clicked == endNow) {
+            // The worker may be stuck in the library for good: nothing may wait for it.
+            endProcessNow(kEndedNowStatus);
+        }
+    });
+    m_endNowQuestion = box;
+    box->show();
+}
+
+void FormMain::closeEndNowQuestion() {
+    if (QMessageBox* box = m_endNowQuestion.data()) {
+        m_endNowQuestion = nullptr;
+        box->disconnect(this);
+        box->close();
+    }
+}
+
+void FormMain::setCallUnderWay(const LibraryCall* call) {
+    if (call != nullptr) {
+        m_call = *call;
+        m_changes.began(*call);
+        return;
+    }
+    m_call.reset();
+    m_changes.returned();
+    if (!m_endNowQuestion.isNull()) {
+        // The phone answered: the operation goes on, and the request to quit still stands.
+        closeEndNowQuestion();
+        armEndNowQuestion();
+    }
 }
 
 void FormMain::setLinkOpen(bool open) {
@@ -406,7 +545,7 @@ bool FormMain::event(QEvent* event) {
 void FormMain::closeEvent(QCloseEvent* event) {
     if (m_running) {
         // Nothing may be torn: the operation ends, with its EndGBPMode, and then the window closes.
-        m_closePending = true;
+        requestQuit(QuitRequest::Close);
         event->ignore();
         return;
     }
@@ -416,10 +555,34 @@ void FormMain::closeEvent(QCloseEvent* event) {
 bool FormMain::eventFilter(QObject* watched, QEvent* event) {
     // Dropped, not deferred: deferred input would reach the next message box of the operation.
     // The operation's own modal dialogs take input; Qt keeps it from the windows they block.
-    if (m_running && isUserInput(event->type()) && QApplication::activeModalWidget() == nullptr) {
+    if (m_running && isUserInput(event->type()) && QApplication::activeModalWidget() == nullptr &&
+        !isQuitButtonInput(watched, event)) {
         return true;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+bool FormMain::isQuitButtonInput(QObject* watched, QEvent* event) const {
+    if (watched == m_quitButton) {
+        return true;
+    }
+    // The window receives the input first and hands it on to the widget it is meant for.
+    if (watched != windowHandle()) {
+        return false;
+    }
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+            return m_quitButton->isDown() ||
+                   childAt(static_cast<QMouseEvent*>(event)->position().toPoint()) == m_quitButton;
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+            return focusWidget() == m_quitButton;
+        default:
+            return false;
+    }
 }
 
 void FormMain::showAbout() {

@@ -2,16 +2,20 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 
 #include <QPixmap>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include "busy_bar_library.h"
+#include "slot_changes.h"
 #include "slot_view.h"
 
 class QLabel;
 class QLineEdit;
+class QMessageBox;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
@@ -36,11 +40,20 @@ QString untrappedErrorText(int number, const QString& description);
 /// status fields the operations write into. Each button runs one operation on the window's
 /// thread; an error that the operation does not trap is reported and the window stays. While an
 /// operation runs, user input to the program's windows is dropped (its own modal dialogs take
-/// input as usual), and a close command waits until the operation has ended.
+/// input as usual), except for "Disconnect + Quit": it and a close command wait until the
+/// operation has ended. Should a library call keep the operation waiting for some seconds after
+/// such a request, the window asks whether to end the program at once.
 class FormMain final : public QWidget, public SlotView {
     Q_OBJECT
 
 public:
+    /// What a click handler does, so the question whether to end now can name it.
+    struct Activity {
+        enum class Kind { Other, Check, Clear, Upload, Download, Disconnect };
+        Kind kind = Kind::Other;
+        int slot = 0;
+    };
+
     explicit FormMain(GbpLibrary& library, QWidget* parent = nullptr);
     /// Takes the about window along, so it never outlives the program's main window.
     ~FormMain() override;
@@ -53,6 +66,12 @@ public:
     /// Whether GBP mode is open, as the library's wrapper reports it: a wait cursor shows over
     /// the program's windows while a link is open during an operation and no modal dialog is up.
     void setLinkOpen(bool open);
+    /// The library call under way, as the library's wrapper reports it, or nullptr once it has
+    /// returned; a call that returns closes the question whether to end now.
+    void setCallUnderWay(const LibraryCall* call);
+    /// How long a call may keep a request to quit waiting before the window asks whether to end
+    /// now; five seconds unless a test says otherwise.
+    void setEndNowDelay(int milliseconds) { m_endNowDelay = milliseconds; }
 
     void setCaption(const QString& text) override;
     void setStatus(const QString& text) override;
@@ -72,6 +91,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    /// A request to quit that waits for the operation; a later one of higher rank replaces it.
+    enum class QuitRequest { None, Close, Disconnect };
+
     struct SlotControls {
         QLineEdit* name = nullptr;
         QLineEdit* bytes = nullptr;
@@ -83,7 +105,16 @@ private:
     void arrangeTabOrder();
     /// Runs a click handler; an error it lets escape is reported, and the window goes on. Returns
     /// false, running nothing, while another handler runs.
-    bool runHandler(const std::function<void()>& handler);
+    bool runHandler(const Activity& activity, const std::function<void()>& handler);
+    /// "Disconnect + Quit": ends GBP mode, then the program.
+    void disconnectAndQuit();
+    void requestQuit(QuitRequest request);
+    /// Starts the wait after which a call still under way brings up the question.
+    void armEndNowQuestion();
+    void askToEndNow();
+    void closeEndNowQuestion();
+    /// Whether event is input for the "Disconnect + Quit" button, which acts during an operation.
+    bool isQuitButtonInput(QObject* watched, QEvent* event) const;
     void updateWaitCursor();
     void showAbout();
     const SlotControls& row(int slot) const;
@@ -98,11 +129,18 @@ private:
     QLineEdit* m_status = nullptr;
     QLabel* m_lcdStatus = nullptr;
     QLineEdit* m_totalHidden = nullptr;
+    QPushButton* m_quitButton = nullptr;
     QPointer<FrmSplash> m_splash;
     std::function<void(const QString&)> m_presenter;
     std::function<void()> m_quit;
+    Activity m_activity;
+    std::optional<LibraryCall> m_call;
+    SlotChanges m_changes;
+    QuitRequest m_quitRequest = QuitRequest::None;
+    QTimer m_endNowWait;
+    int m_endNowDelay = 5000;
+    QPointer<QMessageBox> m_endNowQuestion;
     bool m_running = false;
-    bool m_closePending = false;
     bool m_linkOpen = false;
     bool m_blocked = false;
     bool m_waitCursor = false;

@@ -49,6 +49,8 @@ int main(int argc, char** argv) {
     hideaway::WorkerLibrary library(module1);
     hideaway::FormMain form(library);
     library.setLinkObserver([&form](bool open) { form.setLinkOpen(open); });
+    library.setCallObserver(
+        [&form](const hideaway::LibraryCall* call) { form.setCallUnderWay(call); });
     form.show();
     return app.exec();
 }

@@ -24,6 +24,10 @@ void WorkerLibrary::setLinkObserver(std::function<void(bool open)> observer) {
     m_observer = std::move(observer);
 }
 
+void WorkerLibrary::setCallObserver(std::function<void(const LibraryCall* call)> observer) {
+    m_callObserver = std::move(observer);
+}
+
 void WorkerLibrary::runOnWorker(const std::function<void()>& work) {
     QSemaphore done;
     std::exception_ptr error;
@@ -67,14 +71,22 @@ std::int16_t WorkerLibrary::around(const LibraryCall& call,
     const bool opens = call.operation == LibraryCall::Operation::InitGBPMode;
     const bool ends = call.operation == LibraryCall::Operation::EndGBPMode;
     std::int16_t result = 0;
+    const auto tell = [this](const LibraryCall* under) {
+        if (m_callObserver) {
+            m_callObserver(under);
+        }
+    };
+    tell(&call);
     try {
         runOnWorker([&] { result = forward(); });
     } catch (...) {
+        tell(nullptr);
         if (opens || ends) {
             reportLink(false);  // a library that cannot be loaded opens nothing
         }
         throw;
     }
+    tell(nullptr);
     if (opens || ends) {
         reportLink(opens && result == 0);
     }

@@ -30,6 +30,9 @@ public:
     /// true once InitGBPMode has opened it, false after EndGBPMode or an InitGBPMode that failed.
     void setLinkObserver(std::function<void(bool open)> observer);
     bool isLinkOpen() const { return m_linkOpen; }
+    /// Told on the calling thread when a call begins, with the call, and once it has returned or
+    /// thrown, with nullptr: while one is under way, the caller's events go on being handled.
+    void setCallObserver(std::function<void(const LibraryCall* call)> observer);
 
     /// Runs work on the worker thread and waits for it as the calls do; work may call the wrapped
     /// library directly.
@@ -47,6 +50,7 @@ private:
     /// Lives on the worker thread; the calls are queued to it.
     std::unique_ptr<QObject> m_context;
     std::function<void(bool)> m_observer;
+    std::function<void(const LibraryCall*)> m_callObserver;
     bool m_linkOpen = false;
 };
 

@@ -116,6 +116,9 @@ private slots:
     void exitStatus_data();
     void exitStatus();
     void failedClearIsNoClear();
+    void signalStopsTheRun_data();
+    void signalStopsTheRun();
+    void stoppedBackupAndRestoreKeepTheBackup();
     void backupKilledAtEveryStepLeavesOneCompleteBackup();
     void backupIsOnTheDiskBeforeItIsInPlace();
     void secondRunOnAFolderGivesUpWhileTheFirstHoldsIt_data();
@@ -134,13 +137,21 @@ private slots:
 private:
     Run run(const QStringList& arguments, const QByteArray& settings = {},
             const std::function<void(QProcess&)>& setUp = {});
+#if !defined(_WIN32)
+    Run interrupted(const QStringList& arguments, const QByteArray& atStep, const QList<int>& sent,
+                    const QByteArray& said);
+#endif
     QString backupState(const QString& folder);
     QString phoneFile(int slot) const {
         return m_phone->filePath(QStringLiteral("nvm-18-%1.bin").arg(8 + slot, 2, 10, QChar('0')));
     }
-    QString file(const QString& name) const { return m_files->filePath(name); }
+    QString file(const QString& name) const {
+        return m_files->filePath(name);
+    }
     /// From here on, runs the tests' build of the program, which takes the test switches.
-    void useTestBuild() { m_program = QStringLiteral(HIDEAWAY_CLI_TEST_PATH); }
+    void useTestBuild() {
+        m_program = QStringLiteral(HIDEAWAY_CLI_TEST_PATH);
+    }
 
     QString m_program;
     std::unique_ptr<QTemporaryDir> m_phone;
@@ -388,6 +399,141 @@ void CliTest::failedClearIsNoClear() {
         run({QStringLiteral("clear"), QStringLiteral("2")}, "force.ClearNVMFile = -3");
     QCOMPARE(empty.status, 0);
     QCOMPARE(empty.out, QStringLiteral("slot 2: cleared\n"));
+}
+
+void CliTest::signalStopsTheRun_data() {
+    QTest::addColumn<QList<int>>("sent");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<QString>("report");
+
+    const QString stopping = QStringLiteral(
+        "hideaway100k-cli: Ctrl-C: stopping once the step in progress ends; press Ctrl-C again to "
+        "stop at once\n");
+    const QString stoppedUpload = QStringLiteral(
+        "hideaway100k-cli: upload to slot 2 failed: the run was stopped before the upload was "
+        "done; slot 2 may hold the file, part of it or nothing\n");
+    QTest::newRow("Ctrl-C") << QList<int>{SIGINT} << 130 << stopping << stoppedUpload;
+    QTest::newRow("SIGTERM") << QList<int>{SIGTERM} << 143
+                             << QStringLiteral(
+                                    "hideaway100k-cli: SIGTERM: stopping once the step in "
+                                    "progress ends\n")
+                             << stoppedUpload;
+    QTest::newRow("Ctrl-C twice") << QList<int>{SIGINT, SIGINT} << 130 << stopping
+                                  << QStringLiteral(
+                                         "hideaway100k-cli: stopped at once: slot 2 may hold part "
+                                         "of the file or nothing\n");
+}
+
+#if !defined(_WIN32)
+/// Runs the program with the phone on a 9600-baud line until it writes atStep on standard error,
+/// then sends each signal in turn, each once the program has said said.
+Run CliTest::interrupted(const QStringList& arguments, const QByteArray& atStep,
+                         const QList<int>& sent, const QByteArray& said) {
+    Run result;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HIDEAWAY_PHONE_DIR"), m_phone->path());
+    environment.insert(QStringLiteral("HIDEAWAY_PHONE_SETTINGS"), QStringLiteral("baud = 9600"));
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setReadChannel(QProcess::StandardError);
+    process.start(m_program, arguments);
+    QByteArray err;
+    const auto waitFor = [&](const QByteArray& text) {
+        while (!err.contains(text) && process.waitForReadyRead(30000)) {
+            err += process.readAllStandardError();
+        }
+        return err.contains(text);
+    };
+    if (!waitFor(atStep)) {
+        return result;
+    }
+    for (const int signal : sent) {
+        if (::kill(static_cast<pid_t>(process.processId()), signal) != 0 || !waitFor(said)) {
+            return result;
+        }
+    }
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit) {
+        return result;
+    }
+    result.status = process.exitCode();
+    result.out = QString::fromUtf8(process.readAllStandardOutput());
+    result.err = QString::fromUtf8(err + process.readAllStandardError());
+    return result;
+}
+#endif
+
+void CliTest::signalStopsTheRun() {
+#if defined(_WIN32)
+    QSKIP("POSIX signals; the console's Ctrl-C cannot be sent to one program alone");
+#else
+    QFETCH(QList<int>, sent);
+    QFETCH(int, status);
+    QFETCH(QString, said);
+    QFETCH(QString, report);
+    // The write takes about three seconds on the line.
+    const QByteArray content = randomBytes(3000, 2);
+    QVERIFY(writeFile(file(QStringLiteral("up.bin")), content));
+
+    const Run upload = interrupted({QStringLiteral("--verbose"), QStringLiteral("upload"),
+                                    QStringLiteral("2"), file(QStringLiteral("up.bin"))},
+                                   "writing 3000 bytes to slot 2\n", sent, said.toUtf8());
+
+    QCOMPARE(upload.status, status);
+    QVERIFY2(upload.err.endsWith(report), qPrintable(upload.err));
+    QCOMPARE(upload.out, QString());
+    if (sent.size() == 1) {
+        // No call after the write but the one that ends GBP mode.
+        const QString afterStop = upload.err.mid(upload.err.indexOf(said));
+        QVERIFY2(afterStop.contains(QStringLiteral("ending the link\n")) &&
+                     !afterStop.contains(QStringLiteral("reading slot")),
+                 qPrintable(afterStop));
+        QCOMPARE(readFile(phoneFile(2)), content);
+    }
+    // The phone is free for the next run.
+    QCOMPARE(run({QStringLiteral("check")}).status, 0);
+#endif
+}
+
+void CliTest::stoppedBackupAndRestoreKeepTheBackup() {
+#if defined(_WIN32)
+    QSKIP("POSIX signals; the console's Ctrl-C cannot be sent to one program alone");
+#else
+    const QByteArray said = "press Ctrl-C again to stop at once\n";
+    QVERIFY(writeFile(phoneFile(1), randomBytes(3000, 1)));
+    QVERIFY(writeFile(phoneFile(3), randomBytes(100, 3)));
+    const QString folder = file(QStringLiteral("backup"));
+    QCOMPARE(run({QStringLiteral("backup"), folder}).status, 0);
+    const QString old = backupState(folder);
+    QVERIFY(writeFile(phoneFile(1), randomBytes(3000, 11)));
+
+    // Stopped once slot 1 is read: slot 3 is never read, and the old backup stays whole.
+    const Run backup =
+        interrupted({QStringLiteral("backup"), folder}, "reading slot 1\n", {SIGINT}, said);
+    QCOMPARE(backup.status, 130);
+    QVERIFY2(backup.err.endsWith(
+                 QStringLiteral("hideaway100k-cli: slot 3 could not be saved (the run was stopped "
+                                "before the link to the phone on COM1 opened; no file was "
+                                "written); the backup in %1 was not changed\n")
+                     .arg(QDir::toNativeSeparators(folder))),
+             qPrintable(backup.err));
+    QCOMPARE(backupState(folder), old);
+    QCOMPARE(QDir(folder).entryList({QStringLiteral(".*")},
+                                    QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
+
+    // Stopped while slot 1 is read back: slot 1 is restored, slot 3 not touched.
+    QVERIFY(QFile::remove(phoneFile(1)) && QFile::remove(phoneFile(3)));
+    const Run restore =
+        interrupted({QStringLiteral("restore"), folder}, "reading slot 1\n", {SIGINT}, said);
+    QCOMPARE(restore.status, 130);
+    QVERIFY2(restore.err.endsWith(QStringLiteral(
+                 "hideaway100k-cli: restore stopped at slot 3: the run was stopped before the "
+                 "upload was done; the slot was not touched. Slots written and verified: 1. Slots "
+                 "not written: 3.\n")),
+             qPrintable(restore.err));
+    QVERIFY(!QFile::exists(phoneFile(3)));
+#endif
 }
 
 /// What restore puts on an empty phone from folder: each slot's content, or why it refused.

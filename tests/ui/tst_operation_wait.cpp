@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSemaphore>
 #include <QTemporaryDir>
@@ -50,6 +51,7 @@ struct LiveBench {
 
     LiveBench() {
         worker.setLinkObserver([this](bool open) { form.setLinkOpen(open); });
+        worker.setCallObserver([this](const LibraryCall* call) { form.setCallUnderWay(call); });
         form.setMessagePresenter(
             [this](const QString& text) { log.add(QStringLiteral("Message=") + text); });
         form.setQuitHandler([this] { ++quits; });
@@ -129,6 +131,8 @@ private slots:
     void callsRunOnOneWorkerWhileTheWindowHandlesEvents();
     void inputDuringAnOperationStartsNothing();
     void closeDuringAnOperationEndsTheLinkFirst();
+    void quitDuringAClearWaitsForItsEnd_data();
+    void quitDuringAClearWaitsForItsEnd();
     void dialogsTakeInputWithoutTheWaitCursor();
     void writesAndCallsKeepTheirOrder_data();
     void writesAndCallsKeepTheirOrder();
@@ -185,7 +189,6 @@ void TestOperationWait::inputDuringAnOperationStartsNothing() {
         QTest::keyClick(about, Qt::Key_A);
         // An accessibility press calls click() itself, without any input event.
         b.button("ButtonUp5")->click();
-        b.button("Command1")->click();
     };
     b.button("ButtonClear2")->click();
     QCoreApplication::processEvents();
@@ -224,6 +227,52 @@ void TestOperationWait::closeDuringAnOperationEndsTheLinkFirst() {
     QVERIFY(!b.form.isVisible());
     QCOMPARE(b.form.findChild<QLineEdit*>(QStringLiteral("Status"))->text(),
              QStringLiteral("S3 CLEAR"));
+}
+
+void TestOperationWait::quitDuringAClearWaitsForItsEnd_data() {
+    QTest::addColumn<QString>("answer");
+    QTest::newRow("the call returns while the question is open") << QString();
+    QTest::newRow("Wait") << QStringLiteral("Wait");
+}
+
+void TestOperationWait::quitDuringAClearWaitsForItsEnd() {
+    QFETCH(QString, answer);
+    LiveBench b;
+    b.form.setEndNowDelay(50);
+    b.holdAt = QStringLiteral("ClearNVMFile");
+    QString asked;
+    b.whileHeld = [&] {
+        QTest::mouseClick(b.button("Command1"), Qt::LeftButton);
+        QMessageBox* question = nullptr;
+        QTRY_VERIFY((question = b.form.findChild<QMessageBox*>(QStringLiteral("EndNowQuestion"))) !=
+                        nullptr &&
+                    question->isVisible());
+        asked = question->text();
+        if (!answer.isEmpty()) {
+            for (QAbstractButton* button : question->buttons()) {
+                if (button->text() == answer) {
+                    button->click();
+                }
+            }
+            QTRY_VERIFY(!question->isVisible());
+        }
+    };
+    b.button("ButtonClear2")->click();
+
+    QVERIFY(b.heldCallSeen);
+    QCOMPARE(asked, QStringLiteral("Clearing slot 2 is still waiting for the phone to answer.\n\n"
+                                   "If you end the program now, slot 2 may be empty or still hold "
+                                   "what it held.\n\nEnd the program now, or wait for the phone?"));
+    // The operation went on to its end, and then "Disconnect + Quit" did what it always does.
+    QCOMPARE(b.scripted.calls(),
+             QStringList({QStringLiteral("InitGBPMode(1)"), QStringLiteral("ClearNVMFile(18,10)"),
+                          QStringLiteral("GetNVMFileSize(18,10)"), QStringLiteral("EndGBPMode()"),
+                          QStringLiteral("EndGBPMode()")}));
+    QCOMPARE(b.quits, 1);
+    QCOMPARE(b.form.findChild<QLineEdit*>(QStringLiteral("Status"))->text(),
+             QStringLiteral("S2 CLEAR"));
+    const QMessageBox* question = b.form.findChild<QMessageBox*>(QStringLiteral("EndNowQuestion"));
+    QVERIFY(question == nullptr || !question->isVisible());
 }
 
 void TestOperationWait::dialogsTakeInputWithoutTheWaitCursor() {
