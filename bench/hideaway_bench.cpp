@@ -464,8 +464,8 @@ int main(int argc, char** argv) {
     const QByteArray wineDll = qgetenv("HIDEAWAY_GBP_DLL");
     const QByteArray winePrefix = qgetenv("WINEPREFIX");
     // The bridge wants its gbp-host.exe beside it, which the stand-in for wine then passes over.
-    if (!QFile::copy(QStringLiteral(HIDEAWAY_BRIDGE_LIBRARY), hostedBridge) ||
-        !QFile::copy(QFileInfo(QStringLiteral(HIDEAWAY_BRIDGE_LIBRARY))
+    if (!QFile::copy(QStringLiteral(HIDEAWAY_NATIVE_BRIDGE), hostedBridge) ||
+        !QFile::copy(QFileInfo(QStringLiteral(HIDEAWAY_NATIVE_BRIDGE))
                          .dir()
                          .filePath(QStringLiteral("gbp-host.exe")),
                      QDir(phone.path()).filePath(QStringLiteral("gbp-host.exe")))) {
@@ -608,8 +608,8 @@ int main(int argc, char** argv) {
     }
 #else
     std::printf(
-        "\nThrough the Wine bridge: not measured, since this build has no bridge (it "
-        "needs MinGW's i686 compiler, Wine and the tests on)\n");
+        "\nThrough the Wine bridge: not measured, since this build has no bridge under Wine (it "
+        "needs MinGW's i686 compiler, a Wine that runs 32-bit programs, and the tests on)\n");
 #endif
     return 0;
 }

@@ -351,10 +351,17 @@ bool HostProcess::start(const BridgeSettings& settings, const std::string& hostP
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, toHost[0], 0);
     posix_spawn_file_actions_adddup2(&actions, fromHost[1], 1);
+    // A process group of its own: a terminal's Ctrl-C is for the program, which then stops
+    // after the call under way; the host, which ends with its program anyway, finishes that call.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
     std::vector<std::string> argv{settings.wine, hostProgram, settings.dll};
     pid_t pid = -1;
-    const int error = posix_spawnp(&pid, settings.wine.c_str(), &actions, nullptr,
+    const int error = posix_spawnp(&pid, settings.wine.c_str(), &actions, &attributes,
                                    pointers(argv).data(), pointers(environment).data());
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     close(toHost[0]);
     close(fromHost[1]);

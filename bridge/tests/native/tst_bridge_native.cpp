@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstring>
@@ -51,6 +52,7 @@ private slots:
     void roundTripThroughTheNativeHost();
     void callPastItsLimitEndsTheHost();
     void programKilledInACallTakesItsHost();
+    void ctrlCLetsTheHostFinishItsCall();
     void brokenAnswerEndsTheHost_data();
     void brokenAnswerEndsTheHost();
     void startAnsweredByAnotherProgram();
@@ -145,6 +147,30 @@ void TestBridgeNative::programKilledInACallTakesItsHost() {
     QVERIFY(download.waitForFinished(5000));
 
     QTRY_VERIFY_WITH_TIMEOUT(processEnded(hosts.first()), 3000);
+}
+
+// A terminal's Ctrl-C reaches the command line's whole process group. The command line stops
+// after the call under way; a host in that group would die in the middle of the write instead.
+void TestBridgeNative::ctrlCLetsTheHostFinishItsCall() {
+    const QByteArray content = randomBytes(3000, 7);
+    QVERIFY(writeFile(path(QStringLiteral("source.bin")), content));
+    QProcessEnvironment slow = environment(QStringLiteral(PHONE_LIBRARY));
+    slow.insert(QStringLiteral("HIDEAWAY_PHONE_SETTINGS"), QStringLiteral("baud = 9600"));
+    QProcess upload;
+    upload.setProcessEnvironment(slow);
+    upload.setChildProcessModifier([] { ::setpgid(0, 0); });
+    upload.start(QStringLiteral(CLI_PATH), {QStringLiteral("upload"), QStringLiteral("1"),
+                                            path(QStringLiteral("source.bin"))});
+    QVERIFY(upload.waitForStarted());
+    QByteArray err;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (err += upload.readAllStandardError()).contains("writing 3000 bytes to slot 1"), 20000);
+    QCOMPARE(::kill(-static_cast<pid_t>(upload.processId()), SIGINT), 0);
+    QVERIFY(upload.waitForFinished(20000));
+    err += upload.readAllStandardError();
+    QCOMPARE(upload.exitCode(), 130);
+    QVERIFY2(!err.contains("ended during"), err.constData());
+    QCOMPARE(readFile(path(QStringLiteral("nvm-18-09.bin"))), content);
 }
 
 void TestBridgeNative::brokenAnswerEndsTheHost_data() {
