@@ -130,6 +130,7 @@ private slots:
     void verbosity_data();
     void verbosity();
     void pathsAreWrittenAsTheSystemWritesThem();
+    void doctorSaysTheSimulatedPhoneIsNoPhone();
 
 private:
     Run run(const QStringList& arguments, const QByteArray& settings = {},
@@ -895,6 +896,39 @@ void CliTest::pathsAreWrittenAsTheSystemWritesThem() {
     QVERIFY2(again.err.contains(QDir::toNativeSeparators(QFileInfo(copy).absoluteFilePath()) +
                                 QStringLiteral(" exists; add --force to replace it")),
              qPrintable(again.err));
+}
+
+void CliTest::doctorSaysTheSimulatedPhoneIsNoPhone() {
+    if (!qEnvironmentVariableIsEmpty("HIDEAWAY_GBP_LIBRARY")) {
+        QSKIP("another library than the simulated phone is chosen for this run");
+    }
+#if defined(_WIN32)
+    const QString chosen = QStringLiteral("chosen by default");
+    const QString phone = QStringLiteral(
+        "note     phone: GBP.dll is the simulated phone; for a real one, put the phone vendor's "
+        "GBP.dll beside the program in its place\n");
+#else
+    const QString chosen = QStringLiteral("chosen by default: no Wine bridge is set up");
+    const QString phone = QStringLiteral(
+        "note     phone: the library is the simulated phone; for a real one, name its GBP.dll as "
+        "`dll` in " HIDEAWAY_TEST_HOME "/.config/hideaway100k/wine-bridge.conf\n");
+#endif
+
+    const Run doctor = run({QStringLiteral("doctor")});
+
+    QCOMPARE(doctor.status, 0);
+    QVERIFY2(doctor.out.startsWith(
+                 QStringLiteral("ok       library: %1, %2\nok       calls: all six: InitGBPMode, "
+                                "EndGBPMode, ClearNVMFile, WriteNVMFile, GetNVMFileSize, "
+                                "ReadNVMFile\n")
+                     .arg(QDir::toNativeSeparators(
+                              QFileInfo(QStringLiteral(HIDEAWAY_LIBRARY_PATH)).absoluteFilePath()),
+                          chosen)),
+             qPrintable(doctor.out));
+    QVERIFY2(doctor.out.contains(phone), qPrintable(doctor.out));
+    // None of the six calls was made: the simulated phone made nothing in its folder.
+    QCOMPARE(QDir(m_phone->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList());
 }
 
 QTEST_GUILESS_MAIN(CliTest)
