@@ -299,7 +299,7 @@ void checkPlatform(Module1& module, DoctorReport& report) {
     const bool bridge = loaded.load() && loaded.resolve("GbpBridgeStartHost") != nullptr;
     if (!read) {
         report.failed(QStringLiteral("Wine bridge settings"), decoded(unread),
-                      QStringLiteral("correct that"));
+                      QStringLiteral("correct what the message names"));
     } else if (bridge) {
         checkBridge(settings, file, loaded, report);
         checkComPorts(settings, file, report);
