@@ -78,7 +78,8 @@ private slots:
     void settingsChooseTheLibrary();
     void doctorChecksTheDll_data();
     void doctorChecksTheDll();
-    void doctorNamesTheGroupOfADeviceYouMayNotOpen();
+    void doctorChecksTheComPorts_data();
+    void doctorChecksTheComPorts();
 
 private:
     QProcessEnvironment environment() const;
@@ -382,33 +383,57 @@ void TestBridge::doctorChecksTheDll() {
     QCOMPARE(readFile(phoneFile(1)), QByteArray("hello"));
 }
 
-void TestBridge::doctorNamesTheGroupOfADeviceYouMayNotOpen() {
-    if (geteuid() == 0) {
-        QSKIP("runs as root, who may open every device, so no device shows the fault");
-    }
-    QString device;
-    for (const char* candidate : {"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyUSB0", "/dev/ttyACM0"}) {
-        if (QFileInfo::exists(QLatin1String(candidate)) && access(candidate, R_OK | W_OK) != 0) {
-            device = QLatin1String(candidate);
-            break;
+void TestBridge::doctorChecksTheComPorts_data() {
+    QTest::addColumn<QString>("device");
+    // %1 stands for the device, %2 for wine-bridge.conf's path.
+    QTest::addColumn<QString>("line");
+
+    QTest::addRow("no such device")
+        << QStringLiteral("/dev/hideaway-no-such-device")
+        << QStringLiteral(
+               "PROBLEM  COM1: %1: No such file or directory; to do: plug in the "
+               "phone's cable, or correct `com1` in %2\n");
+    QTest::addRow("not a serial device")
+        << QStringLiteral("/dev/null")
+        << QStringLiteral(
+               "PROBLEM  COM1: %1 is not a serial device; to do: name the phone's "
+               "serial device (such as /dev/ttyUSB0) as `com1` in %2\n");
+    // The device is looked for when the row runs.
+    QTest::addRow("a device you may not open")
+        << QString()
+        << QStringLiteral(
+               "PROBLEM  COM1: %1, which you may not open (Permission denied); to do: "
+               "add yourself to the group dialout (`sudo adduser $USER dialout`), then "
+               "log in again\n");
+}
+
+void TestBridge::doctorChecksTheComPorts() {
+    QFETCH(QString, device);
+    QFETCH(QString, line);
+    if (device.isEmpty()) {
+        if (geteuid() == 0) {
+            QSKIP("runs as root, who may open every device, so no device shows the fault");
+        }
+        for (const char* candidate : {"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyUSB0", "/dev/ttyACM0"}) {
+            if (QFileInfo::exists(QLatin1String(candidate)) &&
+                access(candidate, R_OK | W_OK) != 0) {
+                device = QLatin1String(candidate);
+                break;
+            }
+        }
+        if (device.isEmpty()) {
+            QSKIP("this machine has no serial device that this user may not open");
         }
     }
-    if (device.isEmpty()) {
-        QSKIP("this machine has no serial device that this user may not open");
-    }
 
+    // No DLL, so that Wine never starts: the ports are checked all the same.
     const Run doctor =
         run({QStringLiteral("doctor")},
             configured("dll = " TEST_DLLS "/none.dll\ncom1 = " + QFile::encodeName(device) + "\n"));
 
     QCOMPARE(doctor.status, 1);
-    QVERIFY2(
-        doctor.out.contains(QStringLiteral("\nPROBLEM  COM1: %1, which you may not open "
-                                           "(Permission denied); to do: add yourself to the "
-                                           "group dialout (`sudo adduser $USER dialout`), then "
-                                           "log in again\n")
-                                .arg(device)),
-        qPrintable(doctor.out));
+    line.replace(QStringLiteral("%1"), device).replace(QStringLiteral("%2"), configFile());
+    QVERIFY2(doctor.out.contains(QLatin1Char('\n') + line), qPrintable(doctor.out));
 }
 
 QTEST_GUILESS_MAIN(TestBridge)

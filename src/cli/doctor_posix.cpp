@@ -90,6 +90,14 @@ std::optional<bool> runs32BitWine() {
     return started;
 }
 
+/// Whether the character device at path is a terminal (tty) device, as a serial port is: the
+/// kernel lists each in /sys/class/tty. Taken as one where the system does not show that list.
+bool isTerminal(const QString& path) {
+    const QDir terminals(QStringLiteral("/sys/class/tty"));
+    return !terminals.exists() ||
+           terminals.exists(QFileInfo(QFileInfo(path).canonicalFilePath()).fileName());
+}
+
 /// The serial device behind each COM port of the settings, as each is checked.
 void checkComPorts(const bridge::BridgeSettings& settings, const QString& file,
                    DoctorReport& report) {
@@ -106,7 +114,7 @@ void checkComPorts(const bridge::BridgeSettings& settings, const QString& file,
                 port,
                 QStringLiteral("%1: %2").arg(device, QString::fromLocal8Bit(std::strerror(errno))),
                 QStringLiteral("plug in the phone's cable, or correct `%1` in %2").arg(key, file));
-        } else if (!S_ISCHR(info.st_mode)) {
+        } else if (!S_ISCHR(info.st_mode) || !isTerminal(device)) {
             report.failed(port, QStringLiteral("%1 is not a serial device").arg(device),
                           QStringLiteral("name the phone's serial device (such as /dev/ttyUSB0) "
                                          "as `%1` in %2")
@@ -280,6 +288,7 @@ void checkBridge(const bridge::BridgeSettings& settings, const QString& file,
     } else if (greeting.contains(QLatin1String("(Windows error 126)"))) {
         report.failed(needs, greeting,
                       QStringLiteral("put the DLLs it needs beside it; they come with it"));
+        report.noted(calls, QStringLiteral("not known, since the DLL did not load"));
     } else if (hostAnswered) {
         report.failed(QStringLiteral("Wine bridge"), greeting,
                       QStringLiteral("act on the message"));
