@@ -321,6 +321,13 @@ int main(int argc, char** argv) {
     if (argc > 1 && qstrcmp(argv[1], kBareWindowFlag) == 0) {
         return bareWindowChild(argc, argv);
     }
+#if defined(HIDEAWAY_SIMULATED_PHONE)
+    // The native rows measure the simulated phone, also where the user's wine-bridge.conf makes
+    // the programs choose the Wine bridge.
+    if (qEnvironmentVariableIsEmpty("HIDEAWAY_GBP_LIBRARY")) {
+        qputenv("HIDEAWAY_GBP_LIBRARY", HIDEAWAY_SIMULATED_PHONE);
+    }
+#endif
     // The starts run where a user's would: on the X display when there is one.
     QProcessEnvironment startEnvironment = QProcessEnvironment::systemEnvironment();
     if (!startEnvironment.contains(QStringLiteral("QT_QPA_PLATFORM"))) {

@@ -118,4 +118,35 @@ GBP_API const char* GbpBridgeHostedLibrary(void) {
     return shown.c_str();
 }
 
+/// Starts the host when none runs, without any call reaching the DLL, for a check of the set-up
+/// (hideaway100k-cli doctor). 1, with *text the DLL's full path, when the host loaded the DLL
+/// with all six calls; 0, with *text why not: the settings, Wine, its 32-bit half, the DLL.
+GBP_API int GbpBridgeStartHost(const char** text) {
+    const std::lock_guard lock(gMutex);
+    static std::string shown;
+    int started = 1;
+    try {
+        if (!gHost.running()) {
+            BridgeSettings settings;
+            std::string reason;
+            if (!readBridgeSettings(settings, reason) ||
+                !gHost.start(settings, hostProgram(), reason)) {
+                shown = reason;
+                started = 0;
+            } else {
+                gStarted = true;
+                gHosted = gHost.hostedLibrary();
+            }
+        }
+        if (started != 0) {
+            shown = gHosted;
+        }
+    } catch (const std::exception& error) {
+        shown = error.what();
+        started = 0;
+    }
+    *text = shown.c_str();
+    return started;
+}
+
 }  // extern "C"

@@ -2,9 +2,12 @@
 // what only the bridge can get wrong (a host that dies, a DLL that does not load, no Wine).
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 #include <csignal>
 #include <memory>
@@ -36,6 +39,12 @@ private slots:
     void hostThatCannotStartTouchesNoSlot_data();
     void hostThatCannotStartTouchesNoSlot();
     void settingsFileNamesTheDllAndTheComPorts();
+    void settingsChooseTheLibrary_data();
+    void settingsChooseTheLibrary();
+    void doctorChecksTheDll_data();
+    void doctorChecksTheDll();
+    void doctorChecksTheComPorts_data();
+    void doctorChecksTheComPorts();
 
 private:
     QProcessEnvironment environment() const;
@@ -43,6 +52,13 @@ private:
     Run run(const QStringList& arguments) { return run(arguments, environment()); }
     QString phoneFile(int slot) const {
         return m_phone->filePath(QStringLiteral("nvm-18-%1.bin").arg(8 + slot, 2, 10, QChar('0')));
+    }
+
+    /// The environment with wine-bridge.conf holding text in a temporary XDG_CONFIG_HOME (none
+    /// for empty text), and neither HIDEAWAY_GBP_LIBRARY nor HIDEAWAY_GBP_DLL.
+    QProcessEnvironment configured(const QByteArray& text);
+    QString configFile() const {
+        return m_files->filePath(QStringLiteral("config/hideaway100k/wine-bridge.conf"));
     }
 
     std::unique_ptr<QTemporaryDir> m_phone;
@@ -256,6 +272,155 @@ void TestBridge::settingsFileNamesTheDllAndTheComPorts() {
                                        "bridge (dll, prefix, wine, timeout, com1 to com5)")),
              qPrintable(refused.err));
     QCOMPARE(readFile(phoneFile(1)), QByteArray("hello"));
+}
+
+QProcessEnvironment TestBridge::configured(const QByteArray& text) {
+    QProcessEnvironment configured = environment();
+    configured.remove(QStringLiteral("HIDEAWAY_GBP_LIBRARY"));
+    configured.remove(QStringLiteral("HIDEAWAY_GBP_DLL"));
+    configured.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                      m_files->filePath(QStringLiteral("config")));
+    if (!text.isEmpty()) {
+        [&] {
+            QVERIFY(QDir().mkpath(QFileInfo(configFile()).path()));
+            QVERIFY(writeFile(configFile(), text));
+        }();
+    }
+    return configured;
+}
+
+void TestBridge::settingsChooseTheLibrary_data() {
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QString>("library");
+    // %1 in a line stands for wine-bridge.conf's path.
+    QTest::addColumn<QString>("line");
+
+    const QByteArray bridge = "dll = " TEST_DLLS "/GBP.dll\n";
+    const QString dll =
+        QStringLiteral("Z:" TEST_DLLS "/GBP.dll").replace(QLatin1Char('/'), QLatin1Char('\\'));
+    QTest::addRow("wine-bridge.conf names a dll: the bridge")
+        << bridge << QString()
+        << QStringLiteral("library: " BRIDGE_LIBRARY " (Wine bridge to ") + dll +
+               QStringLiteral("), chosen by %1\n");
+    QTest::addRow("no wine-bridge.conf: the simulated phone")
+        << QByteArray() << QString()
+        << QStringLiteral("library: ") + QFileInfo(QStringLiteral(CLI_PATH)).path() +
+               QStringLiteral("/libGBP.so, chosen by default: no Wine bridge is set up\n");
+    QTest::addRow("HIDEAWAY_GBP_LIBRARY wins over wine-bridge.conf")
+        << bridge << QStringLiteral(SIMULATED_PHONE)
+        << QStringLiteral("library: " SIMULATED_PHONE ", chosen by HIDEAWAY_GBP_LIBRARY\n");
+}
+
+void TestBridge::settingsChooseTheLibrary() {
+    QFETCH(QByteArray, settings);
+    QFETCH(QString, library);
+    QFETCH(QString, line);
+    QProcessEnvironment chosen = configured(settings);
+    if (!library.isEmpty()) {
+        chosen.insert(QStringLiteral("HIDEAWAY_GBP_LIBRARY"), library);
+    }
+
+    const Run check = run({QStringLiteral("check")}, chosen);
+
+    QCOMPARE(check.status, 0);
+    line.replace(QStringLiteral("%1"), configFile());
+    QVERIFY2(check.err.contains(line), qPrintable(check.err));
+}
+
+void TestBridge::doctorChecksTheDll_data() {
+    QTest::addColumn<QString>("dll");
+    QTest::addColumn<int>("status");
+    // %1 in a line stands for wine-bridge.conf's path.
+    QTest::addColumn<QString>("line");
+
+    QTest::addRow("missing DLL") << QStringLiteral(TEST_DLLS "/none.dll") << 1
+                                 << QStringLiteral("\nPROBLEM  DLL: " TEST_DLLS
+                                                   "/none.dll: no such file; to do: correct "
+                                                   "the line `dll = ` in %1\n");
+    QTest::addRow("DLL lacks a call")
+        << QStringLiteral(TEST_DLLS "/GBP-lacking.dll") << 1
+        << QStringLiteral("\nPROBLEM  DLL's calls: ") +
+               QStringLiteral("Z:" TEST_DLLS "/GBP-lacking.dll")
+                   .replace(QLatin1Char('/'), QLatin1Char('\\')) +
+               QStringLiteral(
+                   " lacks the call ReadNVMFile; to do: use a complete phone-link DLL\n");
+    QTest::addRow("good DLL") << QStringLiteral(TEST_DLLS "/GBP.dll") << 0
+                              << QStringLiteral(
+                                     "\nok       DLL's calls: all six: InitGBPMode, EndGBPMode, "
+                                     "ClearNVMFile, WriteNVMFile, GetNVMFileSize, ReadNVMFile\n");
+}
+
+void TestBridge::doctorChecksTheDll() {
+    QFETCH(QString, dll);
+    QFETCH(int, status);
+    QFETCH(QString, line);
+    QVERIFY(writeFile(phoneFile(1), "hello"));
+
+    const Run doctor =
+        run({QStringLiteral("doctor")}, configured("dll = " + QFile::encodeName(dll) + "\n"));
+
+    QCOMPARE(doctor.status, status);
+    line.replace(QStringLiteral("%1"), configFile());
+    QVERIFY2(doctor.out.contains(line), qPrintable(doctor.out));
+    QVERIFY2(
+        doctor.out.startsWith(QStringLiteral("ok       library: " BRIDGE_LIBRARY ", chosen by ") +
+                              configFile() + QLatin1Char('\n')),
+        qPrintable(doctor.out));
+    // Never a call: the simulated phone has not written its slots.
+    QCOMPARE(readFile(phoneFile(1)), QByteArray("hello"));
+}
+
+void TestBridge::doctorChecksTheComPorts_data() {
+    QTest::addColumn<QString>("device");
+    // %1 stands for the device, %2 for wine-bridge.conf's path.
+    QTest::addColumn<QString>("line");
+
+    QTest::addRow("no such device")
+        << QStringLiteral("/dev/hideaway-no-such-device")
+        << QStringLiteral(
+               "PROBLEM  COM1: %1: No such file or directory; to do: plug in the "
+               "phone's cable, or correct `com1` in %2\n");
+    QTest::addRow("not a serial device")
+        << QStringLiteral("/dev/null")
+        << QStringLiteral(
+               "PROBLEM  COM1: %1 is not a serial device; to do: name the phone's "
+               "serial device (such as /dev/ttyUSB0) as `com1` in %2\n");
+    // The device is looked for when the row runs.
+    QTest::addRow("a device you may not open")
+        << QString()
+        << QStringLiteral(
+               "PROBLEM  COM1: %1, which you may not open (Permission denied); to do: "
+               "add yourself to the group dialout (`sudo adduser $USER dialout`), then "
+               "log in again\n");
+}
+
+void TestBridge::doctorChecksTheComPorts() {
+    QFETCH(QString, device);
+    QFETCH(QString, line);
+    if (device.isEmpty()) {
+        if (geteuid() == 0) {
+            QSKIP("runs as root, who may open every device, so no device shows the fault");
+        }
+        for (const char* candidate : {"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyUSB0", "/dev/ttyACM0"}) {
+            if (QFileInfo::exists(QLatin1String(candidate)) &&
+                access(candidate, R_OK | W_OK) != 0) {
+                device = QLatin1String(candidate);
+                break;
+            }
+        }
+        if (device.isEmpty()) {
+            QSKIP("this machine has no serial device that this user may not open");
+        }
+    }
+
+    // No DLL, so that Wine never starts: the ports are checked all the same.
+    const Run doctor =
+        run({QStringLiteral("doctor")},
+            configured("dll = " TEST_DLLS "/none.dll\ncom1 = " + QFile::encodeName(device) + "\n"));
+
+    QCOMPARE(doctor.status, 1);
+    line.replace(QStringLiteral("%1"), device).replace(QStringLiteral("%2"), configFile());
+    QVERIFY2(doctor.out.contains(QLatin1Char('\n') + line), qPrintable(doctor.out));
 }
 
 QTEST_GUILESS_MAIN(TestBridge)

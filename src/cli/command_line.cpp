@@ -23,6 +23,7 @@ constexpr CommandSyntax kCommands[] = {
     {"clear", Command::Clear, "S", "clear SLOT"},
     {"backup", Command::Backup, "P", "backup FOLDER"},
     {"restore", Command::Restore, "P", "restore FOLDER"},
+    {"doctor", Command::Doctor, "", "doctor"},
 };
 
 /// A whole number from low to high written in plain digits, or nothing.
@@ -189,6 +190,8 @@ QString helpText() {
         "                       FOLDER/SHA256SUMS (for sha256sum -c)\n"
         "  restore FOLDER       check every file FOLDER/manifest.json lists, then write\n"
         "                       each back to its slot and verify it\n"
+        "  doctor               check what the link to the phone needs, one line each,\n"
+        "                       without touching the phone\n"
         "\n"
         "Options:\n"
         "  --port N    the COM port of the phone, 1 to 5 (default 1)\n"

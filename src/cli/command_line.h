@@ -7,7 +7,7 @@
 
 namespace hideaway::cli {
 
-enum class Command { Help, Version, Check, Upload, Download, Clear, Backup, Restore };
+enum class Command { Help, Version, Check, Upload, Download, Clear, Backup, Restore, Doctor };
 
 /// What the command line asks for. Fields a command does not take keep their defaults.
 struct Invocation {

@@ -198,6 +198,7 @@ int runCommand(const Invocation& invocation, GbpLibrary& library, Terminal& term
                 return restore(invocation, library, terminal);
             case Command::Help:
             case Command::Version:
+            case Command::Doctor:
                 break;
         }
     } catch (const AppError& error) {

@@ -8,7 +8,9 @@
 
 #include "command_line.h"
 #include "commands.h"
+#include "doctor.h"
 #include "end_now.h"
+#include "library_choice.h"
 #include "module1.h"
 #include "progress_library.h"
 #include "stop_signals.h"
@@ -66,7 +68,11 @@ int main(int argc, char** argv) {
     }
 
     terminal.setVerbosity(parsed.invocation.verbosity);
-    hideaway::Module1 module;
+    const hideaway::LibraryChoice choice = hideaway::chooseLibrary();
+    if (parsed.invocation.command == Command::Doctor) {
+        return finish(terminal, runDoctor(choice, terminal));
+    }
+    hideaway::Module1 module(choice.candidates);
     // A bridge is named with the DLL it hosts: that DLL is the one that talks to the phone.
     const auto loadedFrom = [&module] {
         const QString loaded = QDir::toNativeSeparators(module.loadedFrom());
@@ -74,10 +80,12 @@ int main(int argc, char** argv) {
         return hosted.isEmpty() ? loaded
                                 : QStringLiteral("%1 (Wine bridge to %2)").arg(loaded, hosted);
     };
+    // Said with why it was chosen: the user's settings choose a library as well as the
+    // environment does.
     ProgressLibrary progress(
         module, terminal,
         Terminal::stderrIsTerminal() && parsed.invocation.verbosity != Verbosity::Quiet,
-        loadedFrom);
+        [&] { return loadedFrom() + QStringLiteral(", ") + choice.reason; });
     // Outermost, so that a refused call is never shown as a step.
     StoppingLibrary library(progress);
 

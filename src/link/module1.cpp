@@ -1,6 +1,5 @@
 #include "module1.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -12,6 +11,7 @@
 #include <utility>
 
 #include "app_error.h"
+#include "library_choice.h"
 #include "library_fault.h"
 
 namespace hideaway {
@@ -23,16 +23,13 @@ const QString kLibraryName = QStringLiteral("GBP");
 Module1::Module1(QStringList candidates) : m_candidates(std::move(candidates)) {}
 
 QStringList Module1::defaultCandidates() {
-    // The one switch to another library, such as the Wine bridge to a vendor's GBP.dll.
-    if (const QString chosen = qEnvironmentVariable("HIDEAWAY_GBP_LIBRARY"); !chosen.isEmpty()) {
-        return {chosen};
+    return chooseLibrary().candidates;
+}
+
+void Module1::loadAll() {
+    if (m_calls.InitGBPMode == nullptr) {
+        load("a check of the set-up");
     }
-    QStringList candidates;
-    if (QCoreApplication::instance() != nullptr) {
-        candidates << QDir(QCoreApplication::applicationDirPath()).filePath(kLibraryName);
-    }
-    candidates << kLibraryName;
-    return candidates;
 }
 
 void Module1::load(const char* operation) {

@@ -18,9 +18,12 @@ public:
     /// prefix and suffix (libGBP.so, GBP.dll).
     explicit Module1(QStringList candidates = defaultCandidates());
 
-    /// The file HIDEAWAY_GBP_LIBRARY names when it is set; otherwise the executable's own folder
-    /// first, then the system's library path.
+    /// The places chooseLibrary() gives (library_choice.h).
     static QStringList defaultCandidates();
+
+    /// Loads the library and looks up all six calls, as the first call would, without making
+    /// any; throws as that call would.
+    void loadAll();
 
     /// Whether any call has loaded the library yet.
     bool isLoaded() const { return m_library.isLoaded(); }

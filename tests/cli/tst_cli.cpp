@@ -133,6 +133,7 @@ private slots:
     void verbosity_data();
     void verbosity();
     void pathsAreWrittenAsTheSystemWritesThem();
+    void doctorSaysTheSimulatedPhoneIsNoPhone();
 
 private:
     Run run(const QStringList& arguments, const QByteArray& settings = {},
@@ -1004,7 +1005,7 @@ void CliTest::verbosity() {
 
     QCOMPARE(result.status, 0);
     const QRegularExpressionMatch shown =
-        QRegularExpression(QStringLiteral("\nlibrary: (.*)\n")).match(result.err);
+        QRegularExpression(QStringLiteral("\nlibrary: (.*), chosen by [^\n]+\n")).match(result.err);
     QCOMPARE(shown.hasMatch(), steps);
     if (steps) {
         QCOMPARE(named(shown.captured(1)), library);
@@ -1041,6 +1042,41 @@ void CliTest::pathsAreWrittenAsTheSystemWritesThem() {
     QVERIFY2(again.err.contains(QDir::toNativeSeparators(QFileInfo(copy).absoluteFilePath()) +
                                 QStringLiteral(" exists; add --force to replace it")),
              qPrintable(again.err));
+}
+
+void CliTest::doctorSaysTheSimulatedPhoneIsNoPhone() {
+    if (!qEnvironmentVariableIsEmpty("HIDEAWAY_GBP_LIBRARY")) {
+        QSKIP("another library than the simulated phone is chosen for this run");
+    }
+#if defined(_WIN32)
+    const QString chosen = QStringLiteral("chosen by default");
+    const QString phone = QStringLiteral(
+        "note     phone: GBP.dll is the simulated phone; for a real one, put the phone vendor's "
+        "GBP.dll beside the program in its place\n");
+#else
+    const QString chosen = QStringLiteral("chosen by default: no Wine bridge is set up");
+    const QString phone = QStringLiteral(
+        "note     phone: the library is the simulated phone; for a real one, name its GBP.dll as "
+        "`dll` in " HIDEAWAY_TEST_HOME "/.config/hideaway100k/wine-bridge.conf\n");
+#endif
+
+    const Run doctor = run({QStringLiteral("doctor")});
+
+    QCOMPARE(doctor.status, 0);
+    const QRegularExpressionMatch library =
+        QRegularExpression(QStringLiteral("^ok       library: (.*), (chosen by .*)\n"
+                                          "ok       calls: all six: InitGBPMode, EndGBPMode, "
+                                          "ClearNVMFile, WriteNVMFile, GetNVMFileSize, "
+                                          "ReadNVMFile\n"))
+            .match(doctor.out);
+    QVERIFY2(library.hasMatch(), qPrintable(doctor.out));
+    QCOMPARE(QFileInfo(library.captured(1)).absoluteFilePath(),
+             QFileInfo(QStringLiteral(HIDEAWAY_LIBRARY_PATH)).absoluteFilePath());
+    QCOMPARE(library.captured(2), chosen);
+    QVERIFY2(doctor.out.contains(phone), qPrintable(doctor.out));
+    // None of the six calls was made: the simulated phone made nothing in its folder.
+    QCOMPARE(QDir(m_phone->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList());
 }
 
 QTEST_GUILESS_MAIN(CliTest)

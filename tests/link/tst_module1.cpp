@@ -5,6 +5,7 @@
 #include <QLibrary>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
@@ -124,6 +125,28 @@ private slots:
         QCOMPARE(m_recorder->calls[kRecorderEnd], 1);
         // Only a bridge names a DLL that it hosts.
         QCOMPARE(module.hostedLibrary(), QString());
+    }
+
+    // The window takes its library from here too: once the user's settings name a DLL, the
+    // bridge beside the program is the only place, so a broken bridge never shows the simulated
+    // phone's slots.
+    void settingsThatNameADllChooseTheBridgeAlone() {
+        if (QSysInfo::productType() == QLatin1String("windows")) {
+            QSKIP("the Wine bridge serves the Linux programs only");
+        }
+        QTemporaryDir config;
+        QVERIFY(QDir(config.path()).mkpath(QStringLiteral("hideaway100k")));
+        QFile settings(config.filePath(QStringLiteral("hideaway100k/wine-bridge.conf")));
+        QVERIFY(settings.open(QIODevice::WriteOnly));
+        settings.write("dll = /nowhere/GBP.dll\n");
+        settings.close();
+        const QByteArray previous = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+        const auto restore = qScopeGuard([&previous] { qputenv("XDG_CONFIG_HOME", previous); });
+
+        QCOMPARE(Module1::defaultCandidates(),
+                 QStringList{QDir(QCoreApplication::applicationDirPath())
+                                 .filePath(QStringLiteral("wine-bridge/libGBP.so"))});
     }
 
     void folderAndBareNameFindThePlatformFile() {

@@ -61,6 +61,8 @@ done
 
 depends=$(dpkg-deb -f "$deb" Depends)
 grep -q 'libqt6widgets6' <<<"$depends" || fail "Depends names no Qt library: $depends"
+# The command line's doctor lists the serial devices through Qt Serial Port.
+grep -q 'libqt6serialport6' <<<"$depends" || fail "Depends lacks Qt Serial Port: $depends"
 # The window's layout fits only with the Liberation fonts; a mere recommendation is not installed
 # everywhere.
 grep -Eq '(^|, )fonts-liberation($|,| )' <<<"$depends" ||

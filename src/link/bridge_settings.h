@@ -10,8 +10,8 @@ namespace hideaway::bridge {
 /// answering frees the program within two minutes.
 inline constexpr int kDefaultTimeoutSeconds = 120;
 
-/// What the bridge needs to start its host: each from wine-bridge.conf, overridden by the
-/// environment.
+/// What the Wine bridge needs to start its host: each from wine-bridge.conf, overridden by the
+/// environment. Plain C++, read by the bridge's libGBP.so and by the programs' choice of library.
 struct BridgeSettings {
     std::string dll;     ///< the vendor's GBP.dll (`dll`, HIDEAWAY_GBP_DLL); empty: none named
     std::string prefix;  ///< the Wine prefix (`prefix`, WINEPREFIX)
