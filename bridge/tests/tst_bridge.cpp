@@ -7,7 +7,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <unistd.h>
 
 #include <csignal>
 #include <memory>
@@ -39,12 +38,8 @@ private slots:
     void hostThatCannotStartTouchesNoSlot_data();
     void hostThatCannotStartTouchesNoSlot();
     void settingsFileNamesTheDllAndTheComPorts();
-    void settingsChooseTheLibrary_data();
-    void settingsChooseTheLibrary();
     void doctorChecksTheDll_data();
     void doctorChecksTheDll();
-    void doctorChecksTheComPorts_data();
-    void doctorChecksTheComPorts();
 
 private:
     QProcessEnvironment environment() const;
@@ -289,44 +284,6 @@ QProcessEnvironment TestBridge::configured(const QByteArray& text) {
     return configured;
 }
 
-void TestBridge::settingsChooseTheLibrary_data() {
-    QTest::addColumn<QByteArray>("settings");
-    QTest::addColumn<QString>("library");
-    // %1 in a line stands for wine-bridge.conf's path.
-    QTest::addColumn<QString>("line");
-
-    const QByteArray bridge = "dll = " TEST_DLLS "/GBP.dll\n";
-    const QString dll =
-        QStringLiteral("Z:" TEST_DLLS "/GBP.dll").replace(QLatin1Char('/'), QLatin1Char('\\'));
-    QTest::addRow("wine-bridge.conf names a dll: the bridge")
-        << bridge << QString()
-        << QStringLiteral("library: " BRIDGE_LIBRARY " (Wine bridge to ") + dll +
-               QStringLiteral("), chosen by %1\n");
-    QTest::addRow("no wine-bridge.conf: the simulated phone")
-        << QByteArray() << QString()
-        << QStringLiteral("library: ") + QFileInfo(QStringLiteral(CLI_PATH)).path() +
-               QStringLiteral("/libGBP.so, chosen by default: no Wine bridge is set up\n");
-    QTest::addRow("HIDEAWAY_GBP_LIBRARY wins over wine-bridge.conf")
-        << bridge << QStringLiteral(SIMULATED_PHONE)
-        << QStringLiteral("library: " SIMULATED_PHONE ", chosen by HIDEAWAY_GBP_LIBRARY\n");
-}
-
-void TestBridge::settingsChooseTheLibrary() {
-    QFETCH(QByteArray, settings);
-    QFETCH(QString, library);
-    QFETCH(QString, line);
-    QProcessEnvironment chosen = configured(settings);
-    if (!library.isEmpty()) {
-        chosen.insert(QStringLiteral("HIDEAWAY_GBP_LIBRARY"), library);
-    }
-
-    const Run check = run({QStringLiteral("check")}, chosen);
-
-    QCOMPARE(check.status, 0);
-    line.replace(QStringLiteral("%1"), configFile());
-    QVERIFY2(check.err.contains(line), qPrintable(check.err));
-}
-
 void TestBridge::doctorChecksTheDll_data() {
     QTest::addColumn<QString>("dll");
     QTest::addColumn<int>("status");
@@ -368,59 +325,6 @@ void TestBridge::doctorChecksTheDll() {
         qPrintable(doctor.out));
     // Never a call: the simulated phone has not written its slots.
     QCOMPARE(readFile(phoneFile(1)), QByteArray("hello"));
-}
-
-void TestBridge::doctorChecksTheComPorts_data() {
-    QTest::addColumn<QString>("device");
-    // %1 stands for the device, %2 for wine-bridge.conf's path.
-    QTest::addColumn<QString>("line");
-
-    QTest::addRow("no such device")
-        << QStringLiteral("/dev/hideaway-no-such-device")
-        << QStringLiteral(
-               "PROBLEM  COM1: %1: No such file or directory; to do: plug in the "
-               "phone's cable, or correct `com1` in %2\n");
-    QTest::addRow("not a serial device")
-        << QStringLiteral("/dev/null")
-        << QStringLiteral(
-               "PROBLEM  COM1: %1 is not a serial device; to do: name the phone's "
-               "serial device (such as /dev/ttyUSB0) as `com1` in %2\n");
-    // The device is looked for when the row runs.
-    QTest::addRow("a device you may not open")
-        << QString()
-        << QStringLiteral(
-               "PROBLEM  COM1: %1, which you may not open (Permission denied); to do: "
-               "add yourself to the group dialout (`sudo adduser $USER dialout`), then "
-               "log in again\n");
-}
-
-void TestBridge::doctorChecksTheComPorts() {
-    QFETCH(QString, device);
-    QFETCH(QString, line);
-    if (device.isEmpty()) {
-        if (geteuid() == 0) {
-            QSKIP("runs as root, who may open every device, so no device shows the fault");
-        }
-        for (const char* candidate : {"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyUSB0", "/dev/ttyACM0"}) {
-            if (QFileInfo::exists(QLatin1String(candidate)) &&
-                access(candidate, R_OK | W_OK) != 0) {
-                device = QLatin1String(candidate);
-                break;
-            }
-        }
-        if (device.isEmpty()) {
-            QSKIP("this machine has no serial device that this user may not open");
-        }
-    }
-
-    // No DLL, so that Wine never starts: the ports are checked all the same.
-    const Run doctor =
-        run({QStringLiteral("doctor")},
-            configured("dll = " TEST_DLLS "/none.dll\ncom1 = " + QFile::encodeName(device) + "\n"));
-
-    QCOMPARE(doctor.status, 1);
-    line.replace(QStringLiteral("%1"), device).replace(QStringLiteral("%2"), configFile());
-    QVERIFY2(doctor.out.contains(QLatin1Char('\n') + line), qPrintable(doctor.out));
 }
 
 QTEST_GUILESS_MAIN(TestBridge)

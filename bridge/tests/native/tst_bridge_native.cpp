@@ -3,6 +3,7 @@
 // a start that is answered by something else than the host.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -38,6 +39,7 @@ bool send(QProcess& process, const T& value) {
 
 struct Run {
     int status = -1;
+    QString out;
     QString err;
 };
 
@@ -60,10 +62,20 @@ private slots:
     void badLimitStopsTheStart();
     void hostKeepsLengthsWithinItsBuffer_data();
     void hostKeepsLengthsWithinItsBuffer();
+    void settingsChooseTheLibrary_data();
+    void settingsChooseTheLibrary();
+    void doctorChecksWhatNeedsNoHost_data();
+    void doctorChecksWhatNeedsNoHost();
 
 private:
     QProcessEnvironment environment(const QString& library) const;
     Run run(const QStringList& arguments, const QProcessEnvironment& environment);
+    /// The environment with wine-bridge.conf holding text in a configuration folder of the
+    /// test's own (none for empty text), and neither HIDEAWAY_GBP_LIBRARY nor HIDEAWAY_GBP_DLL.
+    QProcessEnvironment configured(const QByteArray& text);
+    QString configFile() const {
+        return path(QStringLiteral("config/hideaway100k/wine-bridge.conf"));
+    }
 };
 
 QProcessEnvironment TestBridgeNative::environment(const QString& library) const {
@@ -86,6 +98,7 @@ Run TestBridgeNative::run(const QStringList& arguments, const QProcessEnvironmen
     Run result;
     if (process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit) {
         result.status = process.exitCode();
+        result.out = QString::fromUtf8(process.readAllStandardOutput());
         result.err = QString::fromUtf8(process.readAllStandardError());
     }
     return result;
@@ -299,6 +312,124 @@ void TestBridgeNative::hostKeepsLengthsWithinItsBuffer() {
     QCOMPARE(answer.mid(1), QByteArray(2, '\0'));  // the library's result: 0, not -7
     host.closeWriteChannel();
     QVERIFY(host.waitForFinished(10000));
+}
+
+QProcessEnvironment TestBridgeNative::configured(const QByteArray& text) {
+    QProcessEnvironment configured = environment(QString());
+    configured.remove(QStringLiteral("HIDEAWAY_GBP_LIBRARY"));
+    configured.remove(QStringLiteral("HIDEAWAY_GBP_DLL"));
+    configured.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
+    if (!text.isEmpty()) {
+        [&] {
+            QVERIFY(QDir().mkpath(QFileInfo(configFile()).path()));
+            QVERIFY(writeFile(configFile(), text));
+        }();
+    }
+    return configured;
+}
+
+void TestBridgeNative::settingsChooseTheLibrary_data() {
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QString>("library");
+    // %1 in a line stands for wine-bridge.conf's path.
+    QTest::addColumn<QString>("line");
+
+    const QByteArray bridge = "dll = " PHONE_LIBRARY "\n";
+    QTest::addRow("wine-bridge.conf names a dll: the bridge")
+        << bridge << QString()
+        << QStringLiteral("library: " BRIDGE_LIBRARY " (Wine bridge to " PHONE_LIBRARY
+                          "), chosen by %1\n");
+    QTest::addRow("no wine-bridge.conf: the simulated phone")
+        << QByteArray() << QString()
+        << QStringLiteral("library: ") + QFileInfo(QStringLiteral(CLI_PATH)).path() +
+               QStringLiteral("/libGBP.so, chosen by default: no Wine bridge is set up\n");
+    QTest::addRow("HIDEAWAY_GBP_LIBRARY wins over wine-bridge.conf")
+        << bridge << QStringLiteral(PHONE_LIBRARY)
+        << QStringLiteral("library: " PHONE_LIBRARY ", chosen by HIDEAWAY_GBP_LIBRARY\n");
+}
+
+void TestBridgeNative::settingsChooseTheLibrary() {
+    QFETCH(QByteArray, settings);
+    QFETCH(QString, library);
+    QFETCH(QString, line);
+    QProcessEnvironment chosen = configured(settings);
+    if (!library.isEmpty()) {
+        chosen.insert(QStringLiteral("HIDEAWAY_GBP_LIBRARY"), library);
+    }
+
+    const Run check = run({QStringLiteral("check")}, chosen);
+
+    QCOMPARE(check.status, 0);
+    line.replace(QStringLiteral("%1"), configFile());
+    QVERIFY2(check.err.contains(line), qPrintable(check.err));
+}
+
+// What doctor finds before any host starts: the DLL's file and the serial devices.
+void TestBridgeNative::doctorChecksWhatNeedsNoHost_data() {
+    QTest::addColumn<QString>("dll");
+    QTest::addColumn<QString>("device");
+    // %1 stands for the DLL or the device, %2 for wine-bridge.conf's path.
+    QTest::addColumn<QString>("line");
+
+    QTest::addRow("missing DLL")
+        << QStringLiteral("none.dll") << QString()
+        << QStringLiteral(
+               "PROBLEM  DLL: %1: no such file; to do: correct the line `dll = ` in %2\n");
+    QTest::addRow("no such device")
+        << QString() << QStringLiteral("/dev/hideaway-no-such-device")
+        << QStringLiteral(
+               "PROBLEM  COM1: %1: No such file or directory; to do: plug in the "
+               "phone's cable, or correct `com1` in %2\n");
+    QTest::addRow("not a serial device")
+        << QString() << QStringLiteral("/dev/null")
+        << QStringLiteral(
+               "PROBLEM  COM1: %1 is not a serial device; to do: name the phone's "
+               "serial device (such as /dev/ttyUSB0) as `com1` in %2\n");
+    // The device is looked for when the row runs.
+    QTest::addRow("a device you may not open")
+        << QString() << QString()
+        << QStringLiteral(
+               "PROBLEM  COM1: %1, which you may not open (Permission denied); to do: "
+               "add yourself to the group dialout (`sudo adduser $USER dialout`), then "
+               "log in again\n");
+}
+
+void TestBridgeNative::doctorChecksWhatNeedsNoHost() {
+    QFETCH(QString, dll);
+    QFETCH(QString, device);
+    QFETCH(QString, line);
+    if (dll.isEmpty() && device.isEmpty()) {
+        if (geteuid() == 0) {
+            QSKIP("runs as root, who may open every device, so no device shows the fault");
+        }
+        for (const char* candidate : {"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyUSB0", "/dev/ttyACM0"}) {
+            if (QFileInfo::exists(QLatin1String(candidate)) &&
+                access(candidate, R_OK | W_OK) != 0) {
+                device = QLatin1String(candidate);
+                break;
+            }
+        }
+        if (device.isEmpty()) {
+            QSKIP("this machine has no serial device that this user may not open");
+        }
+    }
+    // A DLL that is not there, so that no host starts: the ports are checked all the same.
+    const QString named = path(dll.isEmpty() ? QStringLiteral("none.dll") : dll);
+    QByteArray settings = "dll = " + QFile::encodeName(named) + "\n";
+    if (!device.isEmpty()) {
+        settings += "com1 = " + QFile::encodeName(device) + "\n";
+    }
+
+    const Run doctor = run({QStringLiteral("doctor")}, configured(settings));
+
+    QCOMPARE(doctor.status, 1);
+    line.replace(QStringLiteral("%1"), dll.isEmpty() ? device : named)
+        .replace(QStringLiteral("%2"), configFile());
+    QVERIFY2(doctor.out.contains(QLatin1Char('\n') + line), qPrintable(doctor.out));
+    QVERIFY2(
+        doctor.out.startsWith(QStringLiteral("ok       library: " BRIDGE_LIBRARY ", chosen by ") +
+                              configFile() + QLatin1Char('\n')),
+        qPrintable(doctor.out));
 }
 
 QTEST_GUILESS_MAIN(TestBridgeNative)
