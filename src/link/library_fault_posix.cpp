@@ -3,9 +3,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLibrary>
 
 #include <cstdint>
 
+#include "gbp_abi.h"
 #include "library_fault.h"
 
 namespace hideaway {
@@ -110,6 +112,23 @@ QString libraryLoadFault(const QString& candidate, const QString& loaderReason) 
             .arg(path, kindName(kind), kindName(own));
     }
     return QStringLiteral("%1: %2").arg(path, loaderReason);
+}
+
+QString loadedLibraryFile(QLibrary& library) {
+    const QString name = library.fileName();
+    if (QFileInfo(name).isAbsolute()) {
+        return name;
+    }
+    // The loader knows the file that holds the library's own code.
+    for (const char* operation : kGbpCallNames) {
+        Dl_info info{};
+        const QFunctionPointer address = library.resolve(operation);
+        if (address != nullptr && dladdr(reinterpret_cast<const void*>(address), &info) != 0 &&
+            info.dli_fname != nullptr) {
+            return QFileInfo(QFile::decodeName(info.dli_fname)).absoluteFilePath();
+        }
+    }
+    return name;
 }
 
 }  // namespace hideaway

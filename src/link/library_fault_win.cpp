@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLibrary>
 
 #include "library_fault.h"
 
@@ -78,6 +79,10 @@ QString libraryLoadFault(const QString& candidate, const QString& loaderReason) 
         default:
             return QStringLiteral("%1: %2").arg(path, systemWords(error));
     }
+}
+
+QString loadedLibraryFile(QLibrary& library) {
+    return library.fileName();
 }
 
 }  // namespace hideaway

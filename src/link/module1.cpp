@@ -3,10 +3,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-#if !defined(_WIN32)
-#include <dlfcn.h>
-#endif
-
 #include <type_traits>
 #include <utility>
 
@@ -53,22 +49,7 @@ QString Module1::loadedFrom() {
     if (!isLoaded()) {
         return {};
     }
-    const QString name = m_library.fileName();
-#if !defined(_WIN32)
-    // Found on the system's library path, QLibrary knows only the bare name; the loader knows
-    // the file that holds the library's own code.
-    if (!QFileInfo(name).isAbsolute()) {
-        for (const char* operation : kGbpCallNames) {
-            Dl_info info{};
-            const QFunctionPointer address = m_library.resolve(operation);
-            if (address != nullptr && dladdr(reinterpret_cast<const void*>(address), &info) != 0 &&
-                info.dli_fname != nullptr) {
-                return QFileInfo(QFile::decodeName(info.dli_fname)).absoluteFilePath();
-            }
-        }
-    }
-#endif
-    return name;
+    return loadedLibraryFile(m_library);
 }
 
 QString Module1::hostedLibrary() {
