@@ -56,6 +56,30 @@ QByteArray entry(int slot, const QByteArray& content) {
         .toLatin1();
 }
 
+/// Variables to add to a run's environment, by name.
+using Variables = QList<std::pair<QString, QString>>;
+
+/// Sets a run up with variables added to its environment.
+std::function<void(QProcess&)> withEnvironment(const Variables& variables) {
+    return [variables](QProcess& process) {
+        QProcessEnvironment environment = process.processEnvironment();
+        for (const auto& [name, value] : variables) {
+            environment.insert(name, value);
+        }
+        process.setProcessEnvironment(environment);
+    };
+}
+
+/// Sets a run up with library preloaded and variables added to its environment.
+std::function<void(QProcess&)> preloading(const QString& library, Variables variables) {
+    // A sanitizer build wants its own library first; these only watch or fail a call.
+    variables << std::pair{QStringLiteral("LD_PRELOAD"), library}
+              << std::pair{QStringLiteral("ASAN_OPTIONS"),
+                           qEnvironmentVariable("ASAN_OPTIONS") +
+                               QStringLiteral(":verify_asan_link_order=0")};
+    return withEnvironment(variables);
+}
+
 #if defined(_WIN32)
 /// Who besides the current user may open the file or folder: empty when every entry of its access
 /// list that allows anything is the current user's or the system's own, and one is the user's.
@@ -118,6 +142,8 @@ private slots:
     void failedClearIsNoClear();
     void backupKilledAtEveryStepLeavesOneCompleteBackup();
     void backupIsOnTheDiskBeforeItIsInPlace();
+    void failedBackupSaysWhereTheLastCompleteOneIs_data();
+    void failedBackupSaysWhereTheLastCompleteOneIs();
     void secondRunOnAFolderGivesUpWhileTheFirstHoldsIt_data();
     void secondRunOnAFolderGivesUpWhileTheFirstHoldsIt();
     void slotTooLargeForAnUploadStaysInTheBackup();
@@ -135,6 +161,12 @@ private:
     Run run(const QStringList& arguments, const QByteArray& settings = {},
             const std::function<void(QProcess&)>& setUp = {});
     QString backupState(const QString& folder);
+    QProcessEnvironment phoneEnvironment() const;
+    /// Makes the backup `pristine` of one phone, then changes the phone and makes the backup
+    /// `reference` of it; gives what restore puts back from each.
+    std::pair<QString, QString> twoBackups();
+    /// Makes folder a copy of the backup `pristine`.
+    void startFromPristine(const QString& folder);
     QString phoneFile(int slot) const {
         return m_phone->filePath(QStringLiteral("nvm-18-%1.bin").arg(8 + slot, 2, 10, QChar('0')));
     }
@@ -154,11 +186,17 @@ void CliTest::init() {
     QVERIFY(m_phone->isValid() && m_files->isValid());
 }
 
-Run CliTest::run(const QStringList& arguments, const QByteArray& settings,
-                 const std::function<void(QProcess&)>& setUp) {
+/// The test's own environment, with the simulated phone in its own folder and no settings.
+QProcessEnvironment CliTest::phoneEnvironment() const {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("HIDEAWAY_PHONE_DIR"), m_phone->path());
     environment.remove(QStringLiteral("HIDEAWAY_PHONE_SETTINGS"));
+    return environment;
+}
+
+Run CliTest::run(const QStringList& arguments, const QByteArray& settings,
+                 const std::function<void(QProcess&)>& setUp) {
+    QProcessEnvironment environment = phoneEnvironment();
     if (!settings.isEmpty()) {
         environment.insert(QStringLiteral("HIDEAWAY_PHONE_SETTINGS"), QString::fromUtf8(settings));
     }
@@ -393,11 +431,9 @@ void CliTest::failedClearIsNoClear() {
 /// What restore puts on an empty phone from folder: each slot's content, or why it refused.
 QString CliTest::backupState(const QString& folder) {
     QTemporaryDir phone;
-    const Run restore = run({QStringLiteral("restore"), folder}, {}, [&phone](QProcess& process) {
-        QProcessEnvironment environment = process.processEnvironment();
-        environment.insert(QStringLiteral("HIDEAWAY_PHONE_DIR"), phone.path());
-        process.setProcessEnvironment(environment);
-    });
+    const Run restore =
+        run({QStringLiteral("restore"), folder}, {},
+            withEnvironment({{QStringLiteral("HIDEAWAY_PHONE_DIR"), phone.path()}}));
     if (restore.status != 0) {
         return QStringLiteral("refused: ") + restore.err;
     }
@@ -410,31 +446,39 @@ QString CliTest::backupState(const QString& folder) {
     return contents.join(QLatin1Char(' '));
 }
 
-void CliTest::backupKilledAtEveryStepLeavesOneCompleteBackup() {
-    useTestBuild();
+std::pair<QString, QString> CliTest::twoBackups() {
     const QString pristine = file(QStringLiteral("pristine"));
-    QVERIFY(writeFile(phoneFile(1), randomBytes(700, 1)));
-    QVERIFY(writeFile(phoneFile(3), randomBytes(900, 3)));
-    QCOMPARE(run({QStringLiteral("backup"), pristine}).status, 0);
+    const bool oldMade = writeFile(phoneFile(1), randomBytes(700, 1)) &&
+                         writeFile(phoneFile(3), randomBytes(900, 3)) &&
+                         run({QStringLiteral("backup"), pristine}).status == 0;
     const QString old = backupState(pristine);
     // The new backup changes slot 1, drops slot 3 and adds slot 5.
-    QVERIFY(writeFile(phoneFile(1), randomBytes(800, 11)));
-    QVERIFY(QFile::remove(phoneFile(3)));
-    QVERIFY(writeFile(phoneFile(5), randomBytes(20990, 5)));
-
     const QString reference = file(QStringLiteral("reference"));
-    QCOMPARE(run({QStringLiteral("backup"), reference}).status, 0);
+    const bool freshMade = writeFile(phoneFile(1), randomBytes(800, 11)) &&
+                           QFile::remove(phoneFile(3)) &&
+                           writeFile(phoneFile(5), randomBytes(20990, 5)) &&
+                           run({QStringLiteral("backup"), reference}).status == 0;
     const QString fresh = backupState(reference);
-    QVERIFY(fresh != old && !fresh.startsWith(QStringLiteral("refused")));
+    if (!oldMade || !freshMade || fresh == old || fresh.startsWith(QStringLiteral("refused"))) {
+        return {};
+    }
+    return {old, fresh};
+}
 
+void CliTest::startFromPristine(const QString& folder) {
+    const QString pristine = file(QStringLiteral("pristine"));
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
+    for (const QString& name : QDir(pristine).entryList(QDir::Files)) {
+        QFile::copy(pristine + QLatin1Char('/') + name, folder + QLatin1Char('/') + name);
+    }
+}
+
+void CliTest::backupKilledAtEveryStepLeavesOneCompleteBackup() {
+    useTestBuild();
+    const auto [old, fresh] = twoBackups();
+    QVERIFY(!fresh.isEmpty());
     const QString folder = file(QStringLiteral("backup"));
-    const auto startFromPristine = [&] {
-        QDir(folder).removeRecursively();
-        QDir().mkpath(folder);
-        for (const QString& name : QDir(pristine).entryList(QDir::Files)) {
-            QFile::copy(pristine + QLatin1Char('/') + name, folder + QLatin1Char('/') + name);
-        }
-    };
     const QDir::Filters everything = QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot;
     // Killed before each step in turn: the old backup until the new one is complete, then the
     // new one, and never anything else.
@@ -442,13 +486,10 @@ void CliTest::backupKilledAtEveryStepLeavesOneCompleteBackup() {
     int step = 1;
     for (;; ++step) {
         QVERIFY(step < 100);
-        startFromPristine();
-        const Run killed = run({QStringLiteral("backup"), folder}, {}, [step](QProcess& process) {
-            QProcessEnvironment environment = process.processEnvironment();
-            environment.insert(QStringLiteral("HIDEAWAY_TEST_BACKUP_KILL_AT"),
-                               QString::number(step));
-            process.setProcessEnvironment(environment);
-        });
+        startFromPristine(folder);
+        const Run killed = run({QStringLiteral("backup"), folder}, {},
+                               withEnvironment({{QStringLiteral("HIDEAWAY_TEST_BACKUP_KILL_AT"),
+                                                 QString::number(step)}}));
         if (killed.status == 0) {
             break;  // the backup has fewer steps than this
         }
@@ -471,19 +512,17 @@ void CliTest::backupKilledAtEveryStepLeavesOneCompleteBackup() {
     QCOMPARE(backupState(folder), fresh);
 
     // Something in the way of a file of the backup stops it before the folder changes.
-    startFromPristine();
+    startFromPristine(folder);
     QVERIFY(QDir().mkpath(folder + QStringLiteral("/slot5.bin")));
     QCOMPARE(run({QStringLiteral("backup"), folder}).status, 1);
     QCOMPARE(backupState(folder), old);
 
     // The installed program has no such switch.
     m_program = QStringLiteral(HIDEAWAY_CLI_PATH);
-    startFromPristine();
-    const Run shipped = run({QStringLiteral("backup"), folder}, {}, [](QProcess& process) {
-        QProcessEnvironment environment = process.processEnvironment();
-        environment.insert(QStringLiteral("HIDEAWAY_TEST_BACKUP_KILL_AT"), QStringLiteral("1"));
-        process.setProcessEnvironment(environment);
-    });
+    startFromPristine(folder);
+    const Run shipped = run(
+        {QStringLiteral("backup"), folder}, {},
+        withEnvironment({{QStringLiteral("HIDEAWAY_TEST_BACKUP_KILL_AT"), QStringLiteral("1")}}));
     QCOMPARE(shipped.status, 0);
     QCOMPARE(backupState(folder), fresh);
 }
@@ -499,16 +538,9 @@ void CliTest::backupIsOnTheDiskBeforeItIsInPlace() {
     const QString folder =
         QFileInfo(m_files->path()).canonicalFilePath() + QStringLiteral("/backup");
     const QString log = file(QStringLiteral("sync.log"));
-    const Run backup = run({QStringLiteral("backup"), folder}, {}, [&log](QProcess& process) {
-        QProcessEnvironment environment = process.processEnvironment();
-        environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(HIDEAWAY_SYNC_LOG_LIBRARY));
-        environment.insert(QStringLiteral("HIDEAWAY_SYNC_LOG"), log);
-        // A sanitizer build wants its own library first; this one only watches.
-        environment.insert(QStringLiteral("ASAN_OPTIONS"),
-                           environment.value(QStringLiteral("ASAN_OPTIONS")) +
-                               QStringLiteral(":verify_asan_link_order=0"));
-        process.setProcessEnvironment(environment);
-    });
+    const Run backup = run({QStringLiteral("backup"), folder}, {},
+                           preloading(QStringLiteral(HIDEAWAY_SYNC_LOG_LIBRARY),
+                                      {{QStringLiteral("HIDEAWAY_SYNC_LOG"), log}}));
     QCOMPARE(backup.status, 0);
 
     QList<QStringList> events;
@@ -556,6 +588,76 @@ void CliTest::backupIsOnTheDiskBeforeItIsInPlace() {
 #endif
 }
 
+void CliTest::failedBackupSaysWhereTheLastCompleteOneIs_data() {
+    QTest::addColumn<QString>("call");
+    for (const char* call :
+         {"open", "read", "write", "fsync", "rename", "unlink", "mkdir", "rmdir"}) {
+        QTest::newRow(call) << QString::fromLatin1(call);
+    }
+}
+
+void CliTest::failedBackupSaysWhereTheLastCompleteOneIs() {
+#if !defined(HIDEAWAY_FAIL_CALL_LIBRARY)
+    QSKIP("system calls are failed through a preloaded library, on Linux only");
+#else
+    QFETCH(QString, call);
+    const auto [old, fresh] = twoBackups();
+    QVERIFY(!fresh.isEmpty());
+    // Named as the system names an open file, which is how the library tells a call on it.
+    const QString folder =
+        QFileInfo(m_files->path()).canonicalFilePath() + QStringLiteral("/backup");
+    const QString complete = folder + QStringLiteral("/.backup-complete");
+    const QString log = file(QStringLiteral("failed.log"));
+    // Each call of the kind on the backup folder fails in turn, until the backup makes no more.
+    int n = 1;
+    for (;; ++n) {
+        QVERIFY(n < 100);
+        startFromPristine(folder);
+        QFile::remove(log);
+        const Run backup = run({QStringLiteral("backup"), folder}, {},
+                               preloading(QStringLiteral(HIDEAWAY_FAIL_CALL_LIBRARY),
+                                          {{QStringLiteral("HIDEAWAY_FAIL_CALL"), call},
+                                           {QStringLiteral("HIDEAWAY_FAIL_AT"), QString::number(n)},
+                                           {QStringLiteral("HIDEAWAY_FAIL_UNDER"), folder},
+                                           {QStringLiteral("HIDEAWAY_FAIL_LOG"), log}}));
+        const QString failed = QString::fromUtf8(readFile(log)).trimmed();
+        if (failed.isEmpty()) {
+            QCOMPARE(backup.status, 0);
+            break;
+        }
+        const QString state = backupState(folder);
+        const QByteArray what = (failed + QStringLiteral(": ") + backup.err).toUtf8();
+        if (backup.status == 0) {
+            QVERIFY2(state == fresh && !QFileInfo::exists(complete), what.constData());
+            continue;
+        }
+        QVERIFY2(backup.status == 1, what.constData());
+        // What the message says must be what restore finds.
+        QString where;
+        if (QFileInfo(complete).isDir()) {
+            QVERIFY2(state == fresh, what.constData());
+            where = QStringLiteral("the new backup is complete in %1, where restore takes it from")
+                        .arg(complete);
+        } else if (state == fresh) {
+            where = QStringLiteral("the new backup is complete in %1").arg(folder);
+        } else {
+            QVERIFY2(state == old, what.constData());
+            where = QStringLiteral("the previous backup is complete in %1").arg(folder);
+        }
+        QVERIFY2(backup.err.endsWith(QStringLiteral("; ") + where + QLatin1Char('\n')),
+                 what.constData());
+        // Whatever the run left is named as no backup, for the next one to remove.
+        for (const QString& left :
+             QDir(folder).entryList({QStringLiteral(".backup-*")},
+                                    QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)) {
+            QVERIFY2(left == QLatin1String(".backup-complete") || backup.err.contains(left),
+                     what.constData());
+        }
+    }
+    QVERIFY2(n > 1, "the backup made no such call");
+#endif
+}
+
 void CliTest::secondRunOnAFolderGivesUpWhileTheFirstHoldsIt_data() {
     QTest::addColumn<QString>("first");
     QTest::addColumn<QString>("second");
@@ -590,9 +692,7 @@ void CliTest::secondRunOnAFolderGivesUpWhileTheFirstHoldsIt() {
     // The program names folders in the system's own form.
     const QString shown = QDir::toNativeSeparators(folder);
     const auto startHolding = [&] {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HIDEAWAY_PHONE_DIR"), m_phone->path());
-        environment.remove(QStringLiteral("HIDEAWAY_PHONE_SETTINGS"));
+        QProcessEnvironment environment = phoneEnvironment();
         environment.insert(QStringLiteral("HIDEAWAY_TEST_HOLD_FOLDER"), QStringLiteral("1"));
         holder.setProcessEnvironment(environment);
         holder.setReadChannel(QProcess::StandardError);
@@ -725,9 +825,7 @@ void CliTest::nameThatCannotBeHandedOnIsRefused() {
     // The shell hands on the raw bytes that QProcess cannot.
     const auto runInFiles = [this](const QString& script) {
         QProcess process;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HIDEAWAY_PHONE_DIR"), m_phone->path());
-        process.setProcessEnvironment(environment);
+        process.setProcessEnvironment(phoneEnvironment());
         process.setWorkingDirectory(m_files->path());
         process.start(QStringLiteral("/bin/sh"),
                       {QStringLiteral("-c"), script, QStringLiteral(HIDEAWAY_CLI_PATH)});
