@@ -69,12 +69,10 @@ QString stageSlots(const Invocation& invocation, GbpLibrary& library, Terminal& 
                      saved ? QString::number(saved->size()) : QStringLiteral("nothing readable"));
         }
         if (size > kUploadLimit) {
-            terminal.error(QStringLiteral("warning: slot %1 holds %2 bytes, more than an upload "
-                                          "takes (%3): restore will put back the other slots "
-                                          "and keep this one only in the backup")
-                               .arg(slot.number)
-                               .arg(size)
-                               .arg(kUploadLimit));
+            terminal.error(QStringLiteral("warning: ") +
+                           overUploadLimit(QStringLiteral("slot %1").arg(slot.number), size) +
+                           QStringLiteral(": restore will put back the other slots and keep "
+                                          "this one only in the backup"));
         }
         entries.append({slot.number, size, sha256Hex(*saved)});
     }
@@ -152,6 +150,62 @@ QString makeBackup(const Invocation& invocation, GbpLibrary& library, Terminal& 
     return protectBackup(folder);
 }
 
+/// Uploads the slots of entries from source in turn, each verified, adding each slot written to
+/// written and the reason for each slot too large for an upload to tooLarge. Returns where and why
+/// it stopped, or nothing.
+QString putBack(const Invocation& invocation, GbpLibrary& library, Terminal& terminal,
+                const QList<BackupEntry>& entries, const QString& source, QList<int>& written,
+                QStringList& tooLarge) {
+    QList<int> pending;
+    for (const BackupEntry& entry : entries) {
+        pending << entry.slot;
+    }
+    for (const BackupEntry& entry : entries) {
+        const QString path =
+            QDir::toNativeSeparators(QDir(source).filePath(slotFileName(entry.slot)));
+        pending.removeOne(entry.slot);
+        if (entry.bytes > kUploadLimit) {
+            // Its bytes stay safe in the backup; the slots that fit are put back all the same.
+            tooLarge << overUploadLimit(QStringLiteral("slot %1").arg(entry.slot), entry.bytes) +
+                            QStringLiteral(", and was not restored; its bytes stay in ") + path;
+            continue;
+        }
+        TerminalView view(terminal, invocation.port);
+        PathDialog dialog(path);
+        SlotOutcome outcome;
+        QString reason;
+        try {
+            UploadSlot(slotRow(entry.slot), view, library, dialog, outcome);
+            if (!outcome) {
+                reason = uploadFailure(invocation, path, outcome);
+            } else {
+                // The upload read the file again; it must still be the file that was checked.
+                const std::optional<QByteArray> data = readSmallFile(path, kUploadLimit);
+                if (!data || sha256Hex(*data) != entry.sha256) {
+                    reason = QStringLiteral(
+                                 "%1 changed while it was restored; slot %2 holds what "
+                                 "the file held then")
+                                 .arg(path, QString::number(entry.slot));
+                }
+            }
+        } catch (const AppError& error) {
+            reason = untrappedFailure(error) + slotAfterUpload(outcome.slotTouched);
+        }
+        if (!reason.isEmpty()) {
+            if (!outcome.slotTouched) {
+                pending.prepend(entry.slot);
+            }
+            return QStringLiteral(
+                       "restore stopped at slot %1: %2. Slots written and verified: %3. Slots "
+                       "not written: %4.")
+                .arg(QString::number(entry.slot), reason, slotList(written), slotList(pending));
+        }
+        written << entry.slot;
+        terminal.result(writtenAndVerified(entry.slot, entry.bytes));
+    }
+    return {};
+}
+
 }  // namespace
 
 int backup(const Invocation& invocation, GbpLibrary& library, Terminal& terminal) {
@@ -172,7 +226,11 @@ int backup(const Invocation& invocation, GbpLibrary& library, Terminal& terminal
     QByteArray made;
     QString failed = lock.refusal();
     if (failed.isEmpty()) {
-        failed = makeBackup(invocation, library, terminal, folder, steps, entries, made);
+        try {
+            failed = makeBackup(invocation, library, terminal, folder, steps, entries, made);
+        } catch (const AppError& error) {
+            failed = untrappedFailure(error);
+        }
     }
     if (!failed.isEmpty()) {
         // Told as the folder stands now, whichever step failed; not while another run changes it.
@@ -191,10 +249,8 @@ int backup(const Invocation& invocation, GbpLibrary& library, Terminal& terminal
     qint64 total = 0;
     for (const BackupEntry& entry : entries) {
         total += entry.bytes;
-        terminal.result(QStringLiteral("slot %1: %2 bytes saved to %3")
-                            .arg(entry.slot)
-                            .arg(entry.bytes)
-                            .arg(QDir::toNativeSeparators(dir.filePath(slotFileName(entry.slot)))));
+        terminal.result(savedTo(entry.slot, entry.bytes,
+                                QDir::toNativeSeparators(dir.filePath(slotFileName(entry.slot)))));
     }
     terminal.result(QStringLiteral("backup of %1 (%2 bytes) in %3")
                         .arg(slotCount(entries.size()))
@@ -225,71 +281,19 @@ int restore(const Invocation& invocation, GbpLibrary& library, Terminal& termina
     }
 
     QList<int> written;
-    QList<int> pending;
     QStringList tooLarge;
-    for (const BackupEntry& entry : manifest.entries) {
-        pending << entry.slot;
+    const QString stopped =
+        putBack(invocation, library, terminal, manifest.entries, source, written, tooLarge);
+    if (stopped.isEmpty()) {
+        terminal.result(
+            QStringLiteral("restore of %1 from %2").arg(slotCount(written.size()), folder));
+    } else {
+        terminal.error(stopped);
     }
-    for (const BackupEntry& entry : manifest.entries) {
-        const QString path =
-            QDir::toNativeSeparators(QDir(source).filePath(slotFileName(entry.slot)));
-        pending.removeOne(entry.slot);
-        if (entry.bytes > kUploadLimit) {
-            // Its bytes stay safe in the backup; the slots that fit are put back all the same.
-            tooLarge << QStringLiteral(
-                            "slot %1 holds %2 bytes, more than an upload takes "
-                            "(%3), and was not restored; its bytes stay in %4")
-                            .arg(QString::number(entry.slot), QString::number(entry.bytes),
-                                 QString::number(kUploadLimit), path);
-            continue;
-        }
-        TerminalView view(terminal, invocation.port);
-        PathDialog dialog(path);
-        SlotOutcome outcome;
-        QString reason;
-        try {
-            UploadSlot(slotRow(entry.slot), view, library, dialog, outcome);
-            if (!outcome) {
-                reason = uploadFailure(invocation, path, outcome);
-            } else {
-                // The upload read the file again; it must still be the file that was checked.
-                const std::optional<QByteArray> data = readSmallFile(path, kUploadLimit);
-                if (!data || sha256Hex(*data) != entry.sha256) {
-                    reason = QStringLiteral(
-                                 "%1 changed while it was restored; slot %2 holds what "
-                                 "the file held then")
-                                 .arg(path, QString::number(entry.slot));
-                }
-            }
-        } catch (const AppError& error) {
-            reason = QStringLiteral("error %1: %2").arg(error.number()).arg(error.description()) +
-                     (outcome.slotTouched ? QStringLiteral("; the slot may now be empty or hold "
-                                                           "part of the file")
-                                          : QStringLiteral("; the slot was not touched"));
-        }
-        if (!reason.isEmpty()) {
-            if (!outcome.slotTouched) {
-                pending.prepend(entry.slot);
-            }
-            terminal.error(QStringLiteral("restore stopped at slot %1: %2. Slots written and "
-                                          "verified: %3. Slots not written: %4.")
-                               .arg(QString::number(entry.slot), reason, slotList(written),
-                                    slotList(pending)));
-            for (const QString& text : tooLarge) {
-                terminal.error(text);
-            }
-            return kExitFailed;
-        }
-        written << entry.slot;
-        terminal.result(QStringLiteral("slot %1: %2 bytes written and verified")
-                            .arg(entry.slot)
-                            .arg(entry.bytes));
-    }
-    terminal.result(QStringLiteral("restore of %1 from %2").arg(slotCount(written.size()), folder));
     for (const QString& text : tooLarge) {
         terminal.error(text);
     }
-    return tooLarge.isEmpty() ? kExitDone : kExitFailed;
+    return stopped.isEmpty() && tooLarge.isEmpty() ? kExitDone : kExitFailed;
 }
 
 }  // namespace hideaway::cli

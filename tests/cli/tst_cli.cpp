@@ -153,6 +153,8 @@ private slots:
     void nameThatCannotBeHandedOnIsRefused();
     void messagesSayWhatHappened_data();
     void messagesSayWhatHappened();
+    void missingLibraryReadsTheSameForEveryCommand_data();
+    void missingLibraryReadsTheSameForEveryCommand();
     void verbosity_data();
     void verbosity();
     void pathsAreWrittenAsTheSystemWritesThem();
@@ -862,6 +864,11 @@ void CliTest::messagesSayWhatHappened_data() {
                "slot was not touched\n")
                .arg(QDir::toNativeSeparators(
                    QFileInfo(QStringLiteral("/nonexistent/file")).absoluteFilePath()));
+    QTest::addRow("upload over the limit")
+        << QStringList{"upload", "2", "BIG"} << QByteArray() << 1
+        << QStringLiteral(
+               "hideaway100k-cli: upload to slot 2 failed: BIG holds 20991 bytes, more than an "
+               "upload takes (20990); the slot was not touched\n");
     QTest::addRow("settings not valid")
         << QStringList{"check"} << QByteArray("force.InitGBPMode = 99") << 1
         << QStringLiteral(
@@ -903,12 +910,16 @@ void CliTest::messagesSayWhatHappened() {
     QFETCH(QString, expected);
     QVERIFY(writeFile(phoneFile(1), "hello"));
     QVERIFY(writeFile(file(QStringLiteral("up.bin")), "new content"));
+    QVERIFY(writeFile(file(QStringLiteral("big.bin")), randomBytes(20991, 9)));
     const QString backup = file(QStringLiteral("ready"));
     QVERIFY(QDir().mkpath(backup));
     QVERIFY(writeFile(backup + QStringLiteral("/slot1.bin"), "hello"));
     QVERIFY(writeFile(backup + QStringLiteral("/manifest.json"), manifest(entry(1, "hello"))));
     QVERIFY(writeFile(phoneFile(1), "other"));
     arguments.replaceInStrings(QStringLiteral("FILE"), file(QStringLiteral("up.bin")));
+    arguments.replaceInStrings(QStringLiteral("BIG"), file(QStringLiteral("big.bin")));
+    expected.replace(QStringLiteral("BIG"),
+                     QDir::toNativeSeparators(file(QStringLiteral("big.bin"))));
     arguments.replaceInStrings(QStringLiteral("BACKUP"), backup);
     arguments.replaceInStrings(QStringLiteral("FOLDER"), file(QStringLiteral("new")));
 
@@ -920,6 +931,51 @@ void CliTest::messagesSayWhatHappened() {
     QVERIFY2(!result.err.contains(QStringLiteral("dialog")), qPrintable(result.err));
     QVERIFY2(!result.err.contains(QStringLiteral("may now be empty")), qPrintable(result.err));
     QCOMPARE(readFile(phoneFile(1)), QByteArray("other"));
+}
+
+void CliTest::missingLibraryReadsTheSameForEveryCommand_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("before");  // what the line says before the library
+    QTest::addColumn<QString>("after");   // and after the guide
+
+    const QString program = QStringLiteral("hideaway100k-cli: ");
+    QTest::addRow("check") << QStringList{"check"} << program << QString();
+    QTest::addRow("upload") << QStringList{"upload", "2", "FILE"} << program << QString();
+    QTest::addRow("download") << QStringList{"download", "2", "NEW"} << program << QString();
+    QTest::addRow("clear") << QStringList{"clear", "2"} << program << QString();
+    QTest::addRow("backup") << QStringList{"backup", "NEW"} << program
+                            << QStringLiteral("; no complete backup is in ");
+    QTest::addRow("restore") << QStringList{"restore", "BACKUP"}
+                             << program + QStringLiteral("restore stopped at slot 1: ")
+                             << QStringLiteral(
+                                    "; the slot was not touched. Slots written and verified: "
+                                    "none. Slots not written: 1.");
+}
+
+void CliTest::missingLibraryReadsTheSameForEveryCommand() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, before);
+    QFETCH(QString, after);
+    const QString backup = file(QStringLiteral("backup"));
+    QVERIFY(QDir().mkpath(backup));
+    QVERIFY(writeFile(backup + QStringLiteral("/slot1.bin"), "hello"));
+    QVERIFY(writeFile(backup + QStringLiteral("/manifest.json"), manifest(entry(1, "hello"))));
+    QVERIFY(writeFile(file(QStringLiteral("up.bin")), "new content"));
+    arguments.replaceInStrings(QStringLiteral("FILE"), file(QStringLiteral("up.bin")));
+    arguments.replaceInStrings(QStringLiteral("BACKUP"), backup);
+    arguments.replaceInStrings(QStringLiteral("NEW"), file(QStringLiteral("new")));
+
+    const Run result = run(arguments, {},
+                           withEnvironment({{QStringLiteral("HIDEAWAY_GBP_LIBRARY"),
+                                             file(QStringLiteral("missing/libGBP.so"))}}));
+
+    QCOMPARE(result.status, 1);
+    const QString line = result.err.section(QLatin1Char('\n'), -2, -2);
+    const QString guide =
+        QStringLiteral(" (error 48); see \"When something goes wrong\" in the user's guide");
+    QVERIFY2(line.startsWith(before + QStringLiteral("cannot load the phone-link library GBP (")),
+             qPrintable(result.err));
+    QVERIFY2(line.contains(guide + after), qPrintable(result.err));
 }
 
 void CliTest::verbosity_data() {
