@@ -602,6 +602,9 @@ void CliTest::failedBackupSaysWhereTheLastCompleteOneIs() {
 #if !defined(HIDEAWAY_FAIL_CALL_LIBRARY)
     QSKIP("system calls are failed through a preloaded library, on Linux only");
 #else
+    if (!qEnvironmentVariableIsEmpty("HIDEAWAY_GBP_LIBRARY")) {
+        QSKIP("the backup folder's steps are the same whatever library reads the slots");
+    }
     QFETCH(QString, call);
     const auto [old, fresh] = twoBackups();
     QVERIFY(!fresh.isEmpty());
