@@ -70,6 +70,7 @@ std::function<void(QProcess&)> withEnvironment(const Variables& variables) {
     };
 }
 
+#if defined(HIDEAWAY_FAIL_CALL_LIBRARY)
 /// Sets a run up with library preloaded and variables added to its environment.
 std::function<void(QProcess&)> preloading(const QString& library, Variables variables) {
     // A sanitizer build wants its own library first; these only watch or fail a call.
@@ -79,6 +80,7 @@ std::function<void(QProcess&)> preloading(const QString& library, Variables vari
                                QStringLiteral(":verify_asan_link_order=0")};
     return withEnvironment(variables);
 }
+#endif
 
 #if defined(_WIN32)
 /// Who besides the current user may open the file or folder: empty when every entry of its access
