@@ -594,9 +594,13 @@ void CliTest::backupIsOnTheDiskBeforeItIsInPlace() {
 
 void CliTest::failedBackupSaysWhereTheLastCompleteOneIs_data() {
     QTest::addColumn<QString>("call");
+    // Else the folder holds what a killed first backup left: the previous backup complete in
+    // .backup-complete, none in the folder itself, and a staging folder.
+    QTest::addColumn<bool>("afterAPreviousBackup");
     for (const char* call :
          {"open", "read", "write", "fsync", "rename", "unlink", "mkdir", "rmdir"}) {
-        QTest::newRow(call) << QString::fromLatin1(call);
+        QTest::addRow("%s", call) << QString::fromLatin1(call) << true;
+        QTest::addRow("%s, after a killed backup", call) << QString::fromLatin1(call) << false;
     }
 }
 
@@ -608,6 +612,7 @@ void CliTest::failedBackupSaysWhereTheLastCompleteOneIs() {
         QSKIP("the backup folder's steps are the same whatever library reads the slots");
     }
     QFETCH(QString, call);
+    QFETCH(bool, afterAPreviousBackup);
     const auto [old, fresh] = twoBackups();
     QVERIFY(!fresh.isEmpty());
     // Named as the system names an open file, which is how the library tells a call on it.
@@ -619,7 +624,9 @@ void CliTest::failedBackupSaysWhereTheLastCompleteOneIs() {
     int n = 1;
     for (;; ++n) {
         QVERIFY(n < 100);
-        startFromPristine(folder);
+        QDir(folder).removeRecursively();
+        startFromPristine(afterAPreviousBackup ? folder : complete);
+        QVERIFY(afterAPreviousBackup || QDir().mkpath(folder + QStringLiteral("/.backup-Xy12/x")));
         QFile::remove(log);
         const Run backup = run({QStringLiteral("backup"), folder}, {},
                                preloading(QStringLiteral(HIDEAWAY_FAIL_CALL_LIBRARY),
@@ -640,17 +647,13 @@ void CliTest::failedBackupSaysWhereTheLastCompleteOneIs() {
         }
         QVERIFY2(backup.status == 1, what.constData());
         // What the message says must be what restore finds.
-        QString where;
-        if (QFileInfo(complete).isDir()) {
-            QVERIFY2(state == fresh, what.constData());
-            where = QStringLiteral("the new backup is complete in %1, where restore takes it from")
-                        .arg(complete);
-        } else if (state == fresh) {
-            where = QStringLiteral("the new backup is complete in %1").arg(folder);
-        } else {
-            QVERIFY2(state == old, what.constData());
-            where = QStringLiteral("the previous backup is complete in %1").arg(folder);
-        }
+        QVERIFY2(state == fresh || state == old, what.constData());
+        const QString where =
+            QStringLiteral("the %1 backup is complete in %2")
+                .arg(state == fresh ? QStringLiteral("new") : QStringLiteral("previous"),
+                     QFileInfo(complete).isDir()
+                         ? complete + QStringLiteral(", where restore takes it from")
+                         : folder);
         QVERIFY2(backup.err.endsWith(QStringLiteral("; ") + where + QLatin1Char('\n')),
                  what.constData());
         // Whatever the run left is named as no backup, for the next one to remove.
