@@ -88,6 +88,7 @@ include(CPack)
 if(BUILD_TESTING AND NOT WIN32)
     add_test(NAME package_contents
              COMMAND bash ${PROJECT_SOURCE_DIR}/tests/package/check_package.sh
-                     ${CMAKE_CPACK_COMMAND} ${CMAKE_BINARY_DIR} ${HIDEAWAY_PROGRAM_DIR})
+                     ${CMAKE_CPACK_COMMAND} ${CMAKE_BINARY_DIR} ${HIDEAWAY_PROGRAM_DIR}
+                     $<IF:$<BOOL:${HIDEAWAY_DEBIAN_HARDENING}>,hardened,unhardened>)
     set_tests_properties(package_contents PROPERTIES SKIP_RETURN_CODE 77)
 endif()

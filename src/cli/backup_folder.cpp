@@ -20,16 +20,6 @@ namespace {
 /// The manifest and the sums are a few hundred bytes; a slot file at most SlotCapacity.
 constexpr qint64 kFileLimit = 64 * 1024;
 
-/// Every file a backup may hold in its folder, manifest last.
-QStringList backupFileNames() {
-    QStringList names;
-    for (const SlotRow& slot : kSlotTable) {
-        names << slotFileName(slot.number);
-    }
-    names << kSumsName << kManifestName;
-    return names;
-}
-
 bool removeIfPresent(const QString& path) {
     const QFileInfo info(path);
     return (!info.exists() && !info.isSymLink()) || QFile::remove(path);
@@ -103,9 +93,12 @@ QString placeComplete(const QString& folder, BackupSteps& steps) {
     // Renamed away first, so that a folder named kCompleteName is always whole.
     steps.next();
     const QString retired = stagingName(dir);
-    // Its files are on the disk already, as copies in place; the rename must be, before they go.
-    if (!renameReplacing(complete, retired, true) || !flushFolder(folder)) {
+    if (!renameReplacing(complete, retired, true)) {
         return QStringLiteral("cannot remove %1").arg(complete);
+    }
+    // Its files are on the disk already, as copies in place; the rename must be, before they go.
+    if (!flushFolder(folder)) {
+        return QStringLiteral("cannot flush %1 after renaming %2 away").arg(folder, kCompleteName);
     }
     steps.next();
     QDir(retired).removeRecursively();
@@ -113,6 +106,15 @@ QString placeComplete(const QString& folder, BackupSteps& steps) {
 }
 
 }  // namespace
+
+QStringList backupFileNames() {
+    QStringList names;
+    for (const SlotRow& slot : kSlotTable) {
+        names << slotFileName(slot.number);
+    }
+    names << kSumsName << kManifestName;
+    return names;
+}
 
 QString completeBackupIn(const QString& folder) {
     const QString complete = QDir(folder).filePath(kCompleteName);
@@ -131,10 +133,7 @@ QString tidyBackupFolder(const QString& folder, BackupSteps& steps) {
             return failed;
         }
     }
-    const QStringList leftovers =
-        dir.entryList({kStagingPrefix + QLatin1Char('*')},
-                      QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    for (const QString& name : leftovers) {
+    for (const QString& name : stagingLeftovers(folder)) {
         steps.next();
         const QString path = dir.filePath(name);
         const QFileInfo info(path);
@@ -146,6 +145,39 @@ QString tidyBackupFolder(const QString& folder, BackupSteps& steps) {
         }
     }
     return {};
+}
+
+QStringList stagingLeftovers(const QString& folder) {
+    QStringList names = QDir(folder).entryList(
+        {kStagingPrefix + QLatin1Char('*')},
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    names.removeAll(kCompleteName);
+    return names;
+}
+
+QString lastCompleteBackup(const QString& folder, const QByteArray& made) {
+    const auto isNew = [&made](const QString& where) {
+        return !made.isEmpty() &&
+               readSmallFile(QDir(where).filePath(kManifestName), kFileLimit) == made;
+    };
+    // Restore takes the backup from there while it exists, whatever the folder holds.
+    const QString complete = QDir(folder).filePath(kCompleteName);
+    if (QFileInfo(complete).isDir()) {
+        const QString shown = QDir::toNativeSeparators(complete);
+        if (!readManifest(complete).error.isEmpty()) {
+            return QStringLiteral(
+                       "%1 holds no complete backup, yet restore takes the backup from "
+                       "there until it is removed")
+                .arg(shown);
+        }
+        return QStringLiteral("the %1 backup is complete in %2, where restore takes it from")
+            .arg(isNew(complete) ? QStringLiteral("new") : QStringLiteral("previous"), shown);
+    }
+    if (!readManifest(folder).error.isEmpty()) {
+        return QStringLiteral("no complete backup is in %1").arg(folder);
+    }
+    return QStringLiteral("the %1 backup is complete in %2")
+        .arg(isNew(folder) ? QStringLiteral("new") : QStringLiteral("previous"), folder);
 }
 
 QString inTheWay(const QString& folder) {
@@ -160,8 +192,13 @@ QString inTheWay(const QString& folder) {
 
 QString putInPlace(const QString& folder, const QString& staging, BackupSteps& steps) {
     steps.next();
-    if (!renameDurably(staging, QDir(folder).filePath(kCompleteName))) {
-        return QStringLiteral("cannot rename %1 to %2").arg(staging, kCompleteName);
+    const QString complete = QDir(folder).filePath(kCompleteName);
+    if (!renameDurably(staging, complete)) {
+        // The flushes around the rename may fail on either side of it.
+        return QFileInfo(complete).isDir()
+                   ? QStringLiteral("cannot flush %1 after renaming %2 to %3")
+                         .arg(folder, staging, kCompleteName)
+                   : QStringLiteral("cannot rename %1 to %2").arg(staging, kCompleteName);
     }
     return placeComplete(folder, steps);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace hideaway::cli {
 
@@ -12,6 +14,10 @@ inline const QString kSumsName = QStringLiteral("SHA256SUMS");
 /// Staging folders and temporary files of a backup start with this; a killed backup may leave
 /// them, and the next one removes them.
 inline const QString kStagingPrefix = QStringLiteral(".backup-");
+
+/// Every file a backup may hold in its folder: the slot files, the sums and the manifest, the
+/// manifest last.
+QStringList backupFileNames();
 
 /// The folder that holds the complete backup of folder: the new one while it is put in place,
 /// otherwise folder itself.
@@ -35,6 +41,15 @@ QString tidyBackupFolder(const QString& folder, BackupSteps& steps);
 /// A folder or other non-file where a file of the backup goes, which would stop it from being
 /// put in place; empty when there is none.
 QString inTheWay(const QString& folder);
+
+/// The staging folders and temporary files in folder that a backup left, which the next one
+/// removes; their names.
+QStringList stagingLeftovers(const QString& folder);
+
+/// Where the last complete backup of folder is, as the folder stands now, for the end of a
+/// failed backup's message: the new one in kCompleteName or in folder itself, or the previous one.
+/// made is the manifest of the new backup, empty until its slots are saved.
+QString lastCompleteBackup(const QString& folder, const QByteArray& made);
 
 /// Makes the complete backup in staging the backup of folder: staging becomes kCompleteName in
 /// one step, then its files are copied over those of the previous backup (the manifest last), and

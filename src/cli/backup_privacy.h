@@ -12,4 +12,9 @@ namespace hideaway::cli {
 /// nothing.
 QString protectBackup(const QString& folder);
 
+/// Makes whatever the process creates from now on readable by the current user alone, where the
+/// system decides that at creation: on Unix through the umask (077); on Windows protectBackup
+/// does it, and nothing changes here.
+void keepNewFilesPrivate();
+
 }  // namespace hideaway::cli

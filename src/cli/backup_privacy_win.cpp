@@ -11,9 +11,7 @@
 #include <vector>
 
 #include "backup_folder.h"
-#include "backup_manifest.h"
 #include "backup_privacy.h"
-#include "slot_table.h"
 
 namespace hideaway::cli {
 
@@ -89,12 +87,8 @@ QString protectBackup(const QString& folder) {
     if (QString failed = protect(folder, sid, true); !failed.isEmpty()) {
         return failed;
     }
-    QStringList names{kSumsName, kManifestName};
-    for (const SlotRow& slot : kSlotTable) {
-        names << slotFileName(slot.number);
-    }
     const QDir dir(folder);
-    for (const QString& name : names) {
+    for (const QString& name : backupFileNames()) {
         const QString path = dir.filePath(name);
         if (!QFileInfo::exists(path)) {
             continue;
@@ -104,6 +98,10 @@ QString protectBackup(const QString& folder) {
         }
     }
     return {};
+}
+
+void keepNewFilesPrivate() {
+    // Every file of a backup gets its access list from protectBackup.
 }
 
 }  // namespace hideaway::cli

@@ -98,9 +98,7 @@ int upload(const Invocation& invocation, GbpLibrary& library, Terminal& terminal
                        uploadFailure(invocation, path, outcome));
         return kExitFailed;
     }
-    terminal.result(QStringLiteral("slot %1: %2 bytes written and verified")
-                        .arg(invocation.slot)
-                        .arg(outcome.bytes));
+    terminal.result(writtenAndVerified(invocation.slot, outcome.bytes));
     return kExitDone;
 }
 
@@ -120,9 +118,7 @@ int download(const Invocation& invocation, GbpLibrary& library, Terminal& termin
         return kExitFailed;
     }
     terminal.result(
-        QStringLiteral("slot %1: %2 bytes saved to %3")
-            .arg(invocation.slot)
-            .arg(QString::number(outcome.bytes), QDir::toNativeSeparators(target.filePath())));
+        savedTo(invocation.slot, outcome.bytes, QDir::toNativeSeparators(target.filePath())));
     return kExitDone;
 }
 
@@ -158,26 +154,6 @@ int clear(const Invocation& invocation, GbpLibrary& library, Terminal& terminal)
     return kExitDone;
 }
 
-/// An error that escaped an operation, in the command line's words.
-QString untrapped(const AppError& error) {
-    const QString fixed = errorText(error.code());
-    QString detail = error.description();
-    if (detail.startsWith(fixed + QStringLiteral(": "))) {
-        detail = detail.mid(fixed.size() + 2);
-    }
-    switch (error.code()) {
-        case ErrorCode::LibraryNotLoaded:
-            return QStringLiteral("cannot load the phone-link library %1 (error %2); %3")
-                .arg(detail, QString::number(error.number()), kGuide);
-        case ErrorCode::EntryPointMissing:
-            return QStringLiteral("the phone-link library lacks the operation %1 (error %2); %3")
-                .arg(detail, QString::number(error.number()), kGuide);
-        default:
-            return QStringLiteral("%1 (error %2)")
-                .arg(error.description(), QString::number(error.number()));
-    }
-}
-
 }  // namespace
 
 int runCommand(const Invocation& invocation, GbpLibrary& library, Terminal& terminal,
@@ -202,7 +178,7 @@ int runCommand(const Invocation& invocation, GbpLibrary& library, Terminal& term
                 break;
         }
     } catch (const AppError& error) {
-        terminal.error(untrapped(error));
+        terminal.error(untrappedFailure(error));
     } catch (const std::exception& error) {
         terminal.error(QString::fromLocal8Bit(error.what()));
     }

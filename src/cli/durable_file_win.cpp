@@ -1,20 +1,9 @@
 #include <windows.h>
 
-#include <QDir>
-
-#include <string>
-
 #include "durable_file.h"
+#include "native_name.h"
 
 namespace hideaway::cli {
-
-namespace {
-
-std::wstring nativeName(const QString& path) {
-    return QDir::toNativeSeparators(path).toStdWString();
-}
-
-}  // namespace
 
 bool flushFile(const QString& path) {
     // FlushFileBuffers needs a handle that may write, though it writes nothing itself.

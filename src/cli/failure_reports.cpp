@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "app_error.h"
 #include "command_line.h"
 #include "slot_outcome.h"
 #include "stopping_library.h"
@@ -39,6 +40,25 @@ QString stoppedSlotState(const QString& untouched) {
     return state.isEmpty() ? untouched : state;
 }
 
+QString untrappedFailure(const AppError& error) {
+    const QString fixed = errorText(error.code());
+    QString detail = error.description();
+    if (detail.startsWith(fixed + QStringLiteral(": "))) {
+        detail = detail.mid(fixed.size() + 2);
+    }
+    switch (error.code()) {
+        case ErrorCode::LibraryNotLoaded:
+            return QStringLiteral("cannot load the phone-link library %1 (error %2); %3")
+                .arg(detail, QString::number(error.number()), kGuide);
+        case ErrorCode::EntryPointMissing:
+            return QStringLiteral("the phone-link library lacks the operation %1 (error %2); %3")
+                .arg(detail, QString::number(error.number()), kGuide);
+        default:
+            return QStringLiteral("%1 (error %2)")
+                .arg(error.description(), QString::number(error.number()));
+    }
+}
+
 QString linkFailure(const Invocation& invocation, std::int16_t result) {
     if (runStopped()) {
         // Once stopped, every link is refused before it reaches the phone.
@@ -72,17 +92,12 @@ QString uploadFailure(const Invocation& invocation, const QString& path,
                QStringLiteral("; the slot was not touched");
     }
     if (outcome.failure == Failure::FileTooLarge) {
-        return QStringLiteral(
-                   "%1 holds %2 bytes, more than a slot takes (%3); the slot was "
-                   "not touched")
-            .arg(path, QString::number(QFileInfo(path).size()), QString::number(kUploadLimit));
+        return overUploadLimit(path, QFileInfo(path).size()) + slotAfterUpload(false);
     }
     const QString reason = outcome.failure == Failure::NotVerified
                                ? QStringLiteral("the slot did not read back as written")
                                : reasonGiven(outcome);
-    return reason + (outcome.slotTouched
-                         ? QStringLiteral("; the slot may now be empty or hold part of the file")
-                         : QStringLiteral("; the slot was not touched"));
+    return reason + slotAfterUpload(outcome.slotTouched);
 }
 
 QString downloadFailure(const Invocation& invocation, int slot, const SlotOutcome& outcome) {
@@ -101,6 +116,26 @@ QString downloadFailure(const Invocation& invocation, int slot, const SlotOutcom
     }
     return QStringLiteral("download of slot %1 failed: %2")
         .arg(QString::number(slot), reasonGiven(outcome));
+}
+
+QString slotAfterUpload(bool touched) {
+    return touched ? QStringLiteral("; the slot may now be empty or hold part of the file")
+                   : QStringLiteral("; the slot was not touched");
+}
+
+QString overUploadLimit(const QString& what, qint64 bytes) {
+    // One arg() call: a '%' in a path must not take a later argument.
+    return QStringLiteral("%1 holds %2 bytes, more than an upload takes (%3)")
+        .arg(what, QString::number(bytes), QString::number(kUploadLimit));
+}
+
+QString writtenAndVerified(int slot, qint64 bytes) {
+    return QStringLiteral("slot %1: %2 bytes written and verified").arg(slot).arg(bytes);
+}
+
+QString savedTo(int slot, qint64 bytes, const QString& path) {
+    return QStringLiteral("slot %1: %2 bytes saved to %3")
+        .arg(QString::number(slot), QString::number(bytes), path);
 }
 
 }  // namespace hideaway::cli

@@ -8,8 +8,9 @@
 #include "slot_table.h"
 
 namespace hideaway {
+class AppError;
 struct SlotOutcome;
-}
+}  // namespace hideaway
 
 namespace hideaway::cli {
 
@@ -32,6 +33,10 @@ bool runStopped();
 /// What a stopped run left in the slot it was changing, or untouched when it changed none.
 QString stoppedSlotState(const QString& untouched);
 
+/// An error that escaped an operation (a library that cannot be loaded, an operation it lacks),
+/// in the command line's words.
+QString untrappedFailure(const AppError& error);
+
 /// A link that did not open, with the library's result.
 QString linkFailure(const Invocation& invocation, std::int16_t result);
 
@@ -41,5 +46,17 @@ QString uploadFailure(const Invocation& invocation, const QString& path,
 
 /// Why a download of slot failed; the file named is never left half-written.
 QString downloadFailure(const Invocation& invocation, int slot, const SlotOutcome& outcome);
+
+/// What a failed upload did to its slot, as the end of its report.
+QString slotAfterUpload(bool touched);
+
+/// "WHAT holds N bytes, more than an upload takes (20990)".
+QString overUploadLimit(const QString& what, qint64 bytes);
+
+/// The result of a slot uploaded and read back: "slot 3: 812 bytes written and verified".
+QString writtenAndVerified(int slot, qint64 bytes);
+
+/// The result of a slot downloaded: "slot 3: 812 bytes saved to PATH".
+QString savedTo(int slot, qint64 bytes, const QString& path);
 
 }  // namespace hideaway::cli

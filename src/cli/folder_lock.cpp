@@ -54,8 +54,8 @@ FolderLock::FolderLock(const QString& folder, const QString& command, Need need)
                 return;
             case Attempt::Failed:
                 if (need == Need::Required) {
-                    m_refusal = QStringLiteral("cannot lock %1 (%2: %3); nothing in it was changed")
-                                    .arg(folder, m_path, reason);
+                    m_refusal =
+                        QStringLiteral("cannot lock %1 (%2: %3)").arg(folder, m_path, reason);
                 }
                 return;
             case Attempt::Busy:
@@ -63,6 +63,7 @@ FolderLock::FolderLock(const QString& folder, const QString& command, Need need)
         }
         if (deadline.hasExpired()) {
             m_refusal = heldBy(folder, readHolder(m_path));
+            m_inUse = true;
             return;
         }
         QThread::msleep(50);

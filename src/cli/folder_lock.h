@@ -39,6 +39,8 @@ public:
     /// Empty when the run may go on; otherwise why not, naming the program that holds the
     /// folder when it is known.
     const QString& refusal() const { return m_refusal; }
+    /// Whether the refusal is that another run holds the folder, which may be changing it now.
+    bool inUse() const { return m_inUse; }
 
 private:
     enum class Attempt { Taken, Busy, Failed };
@@ -52,6 +54,7 @@ private:
     QString m_path;
     std::intptr_t m_handle = -1;
     QString m_refusal;
+    bool m_inUse = false;
 };
 
 }  // namespace hideaway::cli

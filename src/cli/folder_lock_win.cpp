@@ -1,21 +1,11 @@
 #include <windows.h>
 
-#include <QDir>
 #include <QFileInfo>
 
-#include <string>
-
 #include "folder_lock.h"
+#include "native_name.h"
 
 namespace hideaway::cli {
-
-namespace {
-
-std::wstring nativeName(const QString& path) {
-    return QDir::toNativeSeparators(path).toStdWString();
-}
-
-}  // namespace
 
 FolderLock::Attempt FolderLock::tryTake(QString& reason) {
     // Open for writing without sharing the writing: a second run's open fails while this handle

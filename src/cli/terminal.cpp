@@ -6,12 +6,6 @@
 #include <cstdio>
 #include <cstring>
 
-#if defined(_WIN32)
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 namespace hideaway::cli {
 
 namespace {
@@ -23,11 +17,7 @@ void writeStderr(const QString& text) {
 }  // namespace
 
 bool Terminal::stderrIsTerminal() {
-#if defined(_WIN32)
-    return _isatty(_fileno(stderr)) != 0;
-#else
-    return isatty(fileno(stderr)) != 0;
-#endif
+    return isTerminal(stderr);
 }
 
 void Terminal::line(const QString& text) {

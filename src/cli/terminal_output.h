@@ -12,4 +12,7 @@ namespace hideaway::cli {
 /// gets UTF-8. Elsewhere the text goes out in the locale's encoding.
 bool writeText(std::FILE* stream, const QString& text);
 
+/// Whether the stream goes to a terminal (on Windows, a console).
+bool isTerminal(std::FILE* stream);
+
 }  // namespace hideaway::cli

@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <cerrno>
 
 #include "terminal_output.h"
@@ -10,6 +12,10 @@ bool writeText(std::FILE* stream, const QString& text) {
     const std::size_t written =
         std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
     return std::fflush(stream) == 0 && written == static_cast<std::size_t>(bytes.size());
+}
+
+bool isTerminal(std::FILE* stream) {
+    return isatty(fileno(stream)) != 0;
 }
 
 }  // namespace hideaway::cli

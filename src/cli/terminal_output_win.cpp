@@ -48,4 +48,8 @@ bool writeText(std::FILE* stream, const QString& text) {
     return std::fflush(stream) == 0 && written == static_cast<std::size_t>(bytes.size());
 }
 
+bool isTerminal(std::FILE* stream) {
+    return _isatty(_fileno(stream)) != 0;
+}
+
 }  // namespace hideaway::cli

@@ -6,17 +6,16 @@
 
 #include <string>
 
+#include "native_name.h"
 #include "open_in_place.h"
 
 namespace hideaway {
 
-namespace {
-
-/// The path as Windows itself reads it. Qt makes every name absolute and long ("\\?\C:\..."),
-/// which turns a device name such as NUL or COM1 into a file name no folder may hold.
 std::wstring nativeName(const QString& path) {
     return QDir::toNativeSeparators(path).toStdWString();
 }
+
+namespace {
 
 bool isDeviceNamespace(const QString& path) {
     const QString native = QDir::toNativeSeparators(path);

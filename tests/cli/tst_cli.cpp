@@ -56,6 +56,32 @@ QByteArray entry(int slot, const QByteArray& content) {
         .toLatin1();
 }
 
+/// Variables to add to a run's environment, by name.
+using Variables = QList<std::pair<QString, QString>>;
+
+/// Sets a run up with variables added to its environment.
+std::function<void(QProcess&)> withEnvironment(const Variables& variables) {
+    return [variables](QProcess& process) {
+        QProcessEnvironment environment = process.processEnvironment();
+        for (const auto& [name, value] : variables) {
+            environment.insert(name, value);
+        }
+        process.setProcessEnvironment(environment);
+    };
+}
+
+#if defined(HIDEAWAY_FAIL_CALL_LIBRARY)
+/// Sets a run up with library preloaded and variables added to its environment.
+std::function<void(QProcess&)> preloading(const QString& library, Variables variables) {
+    // A sanitizer build wants its own library first; these only watch or fail a call.
+    variables << std::pair{QStringLiteral("LD_PRELOAD"), library}
+              << std::pair{QStringLiteral("ASAN_OPTIONS"),
+                           qEnvironmentVariable("ASAN_OPTIONS") +
+                               QStringLiteral(":verify_asan_link_order=0")};
+    return withEnvironment(variables);
+}
+#endif
+
 #if defined(_WIN32)
 /// Who besides the current user may open the file or folder: empty when every entry of its access
 /// list that allows anything is the current user's or the system's own, and one is the user's.
@@ -121,6 +147,8 @@ private slots:
     void stoppedBackupAndRestoreKeepTheBackup();
     void backupKilledAtEveryStepLeavesOneCompleteBackup();
     void backupIsOnTheDiskBeforeItIsInPlace();
+    void failedBackupSaysWhereTheLastCompleteOneIs_data();
+    void failedBackupSaysWhereTheLastCompleteOneIs();
     void secondRunOnAFolderGivesUpWhileTheFirstHoldsIt_data();
     void secondRunOnAFolderGivesUpWhileTheFirstHoldsIt();
     void slotTooLargeForAnUploadStaysInTheBackup();
@@ -130,6 +158,8 @@ private slots:
     void nameThatCannotBeHandedOnIsRefused();
     void messagesSayWhatHappened_data();
     void messagesSayWhatHappened();
+    void missingLibraryReadsTheSameForEveryCommand_data();
+    void missingLibraryReadsTheSameForEveryCommand();
     void verbosity_data();
     void verbosity();
     void pathsAreWrittenAsTheSystemWritesThem();
@@ -143,6 +173,12 @@ private:
                     const QByteArray& said);
 #endif
     QString backupState(const QString& folder);
+    QProcessEnvironment phoneEnvironment() const;
+    /// Makes the backup `pristine` of one phone, then changes the phone and makes the backup
+    /// `reference` of it; gives what restore puts back from each.
+    std::pair<QString, QString> twoBackups();
+    /// Makes folder a copy of the backup `pristine`.
+    void startFromPristine(const QString& folder);
     QString phoneFile(int slot) const {
         return m_phone->filePath(QStringLiteral("nvm-18-%1.bin").arg(8 + slot, 2, 10, QChar('0')));
     }
@@ -166,11 +202,17 @@ void CliTest::init() {
     QVERIFY(m_phone->isValid() && m_files->isValid());
 }
 
-Run CliTest::run(const QStringList& arguments, const QByteArray& settings,
-                 const std::function<void(QProcess&)>& setUp) {
+/// The test's own environment, with the simulated phone in its own folder and no settings.
+QProcessEnvironment CliTest::phoneEnvironment() const {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("HIDEAWAY_PHONE_DIR"), m_phone->path());
     environment.remove(QStringLiteral("HIDEAWAY_PHONE_SETTINGS"));
+    return environment;
+}
+
+Run CliTest::run(const QStringList& arguments, const QByteArray& settings,
+                 const std::function<void(QProcess&)>& setUp) {
+    QProcessEnvironment environment = phoneEnvironment();
     if (!settings.isEmpty()) {
         environment.insert(QStringLiteral("HIDEAWAY_PHONE_SETTINGS"), QString::fromUtf8(settings));
     }
@@ -515,7 +557,7 @@ void CliTest::stoppedBackupAndRestoreKeepTheBackup() {
     QVERIFY2(backup.err.endsWith(
                  QStringLiteral("hideaway100k-cli: slot 3 could not be saved (the run was stopped "
                                 "before the link to the phone on COM1 opened; no file was "
-                                "written); the backup in %1 was not changed\n")
+                                "written); the previous backup is complete in %1\n")
                      .arg(QDir::toNativeSeparators(folder))),
              qPrintable(backup.err));
     QCOMPARE(backupState(folder), old);
@@ -540,11 +582,9 @@ void CliTest::stoppedBackupAndRestoreKeepTheBackup() {
 /// What restore puts on an empty phone from folder: each slot's content, or why it refused.
 QString CliTest::backupState(const QString& folder) {
     QTemporaryDir phone;
-    const Run restore = run({QStringLiteral("restore"), folder}, {}, [&phone](QProcess& process) {
-        QProcessEnvironment environment = process.processEnvironment();
-        environment.insert(QStringLiteral("HIDEAWAY_PHONE_DIR"), phone.path());
-        process.setProcessEnvironment(environment);
-    });
+    const Run restore =
+        run({QStringLiteral("restore"), folder}, {},
+            withEnvironment({{QStringLiteral("HIDEAWAY_PHONE_DIR"), phone.path()}}));
     if (restore.status != 0) {
         return QStringLiteral("refused: ") + restore.err;
     }
@@ -557,31 +597,39 @@ QString CliTest::backupState(const QString& folder) {
     return contents.join(QLatin1Char(' '));
 }
 
-void CliTest::backupKilledAtEveryStepLeavesOneCompleteBackup() {
-    useTestBuild();
+std::pair<QString, QString> CliTest::twoBackups() {
     const QString pristine = file(QStringLiteral("pristine"));
-    QVERIFY(writeFile(phoneFile(1), randomBytes(700, 1)));
-    QVERIFY(writeFile(phoneFile(3), randomBytes(900, 3)));
-    QCOMPARE(run({QStringLiteral("backup"), pristine}).status, 0);
+    const bool oldMade = writeFile(phoneFile(1), randomBytes(700, 1)) &&
+                         writeFile(phoneFile(3), randomBytes(900, 3)) &&
+                         run({QStringLiteral("backup"), pristine}).status == 0;
     const QString old = backupState(pristine);
     // The new backup changes slot 1, drops slot 3 and adds slot 5.
-    QVERIFY(writeFile(phoneFile(1), randomBytes(800, 11)));
-    QVERIFY(QFile::remove(phoneFile(3)));
-    QVERIFY(writeFile(phoneFile(5), randomBytes(20990, 5)));
-
     const QString reference = file(QStringLiteral("reference"));
-    QCOMPARE(run({QStringLiteral("backup"), reference}).status, 0);
+    const bool freshMade = writeFile(phoneFile(1), randomBytes(800, 11)) &&
+                           QFile::remove(phoneFile(3)) &&
+                           writeFile(phoneFile(5), randomBytes(20990, 5)) &&
+                           run({QStringLiteral("backup"), reference}).status == 0;
     const QString fresh = backupState(reference);
-    QVERIFY(fresh != old && !fresh.startsWith(QStringLiteral("refused")));
+    if (!oldMade || !freshMade || fresh == old || fresh.startsWith(QStringLiteral("refused"))) {
+        return {};
+    }
+    return {old, fresh};
+}
 
+void CliTest::startFromPristine(const QString& folder) {
+    const QString pristine = file(QStringLiteral("pristine"));
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
+    for (const QString& name : QDir(pristine).entryList(QDir::Files)) {
+        QFile::copy(pristine + QLatin1Char('/') + name, folder + QLatin1Char('/') + name);
+    }
+}
+
+void CliTest::backupKilledAtEveryStepLeavesOneCompleteBackup() {
+    useTestBuild();
+    const auto [old, fresh] = twoBackups();
+    QVERIFY(!fresh.isEmpty());
     const QString folder = file(QStringLiteral("backup"));
-    const auto startFromPristine = [&] {
-        QDir(folder).removeRecursively();
-        QDir().mkpath(folder);
-        for (const QString& name : QDir(pristine).entryList(QDir::Files)) {
-            QFile::copy(pristine + QLatin1Char('/') + name, folder + QLatin1Char('/') + name);
-        }
-    };
     const QDir::Filters everything = QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot;
     // Killed before each step in turn: the old backup until the new one is complete, then the
     // new one, and never anything else.
@@ -589,13 +637,10 @@ void CliTest::backupKilledAtEveryStepLeavesOneCompleteBackup() {
     int step = 1;
     for (;; ++step) {
         QVERIFY(step < 100);
-        startFromPristine();
-        const Run killed = run({QStringLiteral("backup"), folder}, {}, [step](QProcess& process) {
-            QProcessEnvironment environment = process.processEnvironment();
-            environment.insert(QStringLiteral("HIDEAWAY_TEST_BACKUP_KILL_AT"),
-                               QString::number(step));
-            process.setProcessEnvironment(environment);
-        });
+        startFromPristine(folder);
+        const Run killed = run({QStringLiteral("backup"), folder}, {},
+                               withEnvironment({{QStringLiteral("HIDEAWAY_TEST_BACKUP_KILL_AT"),
+                                                 QString::number(step)}}));
         if (killed.status == 0) {
             break;  // the backup has fewer steps than this
         }
@@ -618,19 +663,17 @@ void CliTest::backupKilledAtEveryStepLeavesOneCompleteBackup() {
     QCOMPARE(backupState(folder), fresh);
 
     // Something in the way of a file of the backup stops it before the folder changes.
-    startFromPristine();
+    startFromPristine(folder);
     QVERIFY(QDir().mkpath(folder + QStringLiteral("/slot5.bin")));
     QCOMPARE(run({QStringLiteral("backup"), folder}).status, 1);
     QCOMPARE(backupState(folder), old);
 
     // The installed program has no such switch.
     m_program = QStringLiteral(HIDEAWAY_CLI_PATH);
-    startFromPristine();
-    const Run shipped = run({QStringLiteral("backup"), folder}, {}, [](QProcess& process) {
-        QProcessEnvironment environment = process.processEnvironment();
-        environment.insert(QStringLiteral("HIDEAWAY_TEST_BACKUP_KILL_AT"), QStringLiteral("1"));
-        process.setProcessEnvironment(environment);
-    });
+    startFromPristine(folder);
+    const Run shipped = run(
+        {QStringLiteral("backup"), folder}, {},
+        withEnvironment({{QStringLiteral("HIDEAWAY_TEST_BACKUP_KILL_AT"), QStringLiteral("1")}}));
     QCOMPARE(shipped.status, 0);
     QCOMPARE(backupState(folder), fresh);
 }
@@ -646,16 +689,9 @@ void CliTest::backupIsOnTheDiskBeforeItIsInPlace() {
     const QString folder =
         QFileInfo(m_files->path()).canonicalFilePath() + QStringLiteral("/backup");
     const QString log = file(QStringLiteral("sync.log"));
-    const Run backup = run({QStringLiteral("backup"), folder}, {}, [&log](QProcess& process) {
-        QProcessEnvironment environment = process.processEnvironment();
-        environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(HIDEAWAY_SYNC_LOG_LIBRARY));
-        environment.insert(QStringLiteral("HIDEAWAY_SYNC_LOG"), log);
-        // A sanitizer build wants its own library first; this one only watches.
-        environment.insert(QStringLiteral("ASAN_OPTIONS"),
-                           environment.value(QStringLiteral("ASAN_OPTIONS")) +
-                               QStringLiteral(":verify_asan_link_order=0"));
-        process.setProcessEnvironment(environment);
-    });
+    const Run backup = run({QStringLiteral("backup"), folder}, {},
+                           preloading(QStringLiteral(HIDEAWAY_SYNC_LOG_LIBRARY),
+                                      {{QStringLiteral("HIDEAWAY_SYNC_LOG"), log}}));
     QCOMPARE(backup.status, 0);
 
     QList<QStringList> events;
@@ -703,6 +739,82 @@ void CliTest::backupIsOnTheDiskBeforeItIsInPlace() {
 #endif
 }
 
+void CliTest::failedBackupSaysWhereTheLastCompleteOneIs_data() {
+    QTest::addColumn<QString>("call");
+    // Else the folder holds what a killed first backup left: the previous backup complete in
+    // .backup-complete, none in the folder itself, and a staging folder.
+    QTest::addColumn<bool>("afterAPreviousBackup");
+    for (const char* call :
+         {"open", "read", "write", "fsync", "rename", "unlink", "mkdir", "rmdir"}) {
+        QTest::addRow("%s", call) << QString::fromLatin1(call) << true;
+        QTest::addRow("%s, after a killed backup", call) << QString::fromLatin1(call) << false;
+    }
+}
+
+void CliTest::failedBackupSaysWhereTheLastCompleteOneIs() {
+#if !defined(HIDEAWAY_FAIL_CALL_LIBRARY)
+    QSKIP("system calls are failed through a preloaded library, on Linux only");
+#else
+    if (!qEnvironmentVariableIsEmpty("HIDEAWAY_GBP_LIBRARY")) {
+        QSKIP("the backup folder's steps are the same whatever library reads the slots");
+    }
+    QFETCH(QString, call);
+    QFETCH(bool, afterAPreviousBackup);
+    const auto [old, fresh] = twoBackups();
+    QVERIFY(!fresh.isEmpty());
+    // Named as the system names an open file, which is how the library tells a call on it.
+    const QString folder =
+        QFileInfo(m_files->path()).canonicalFilePath() + QStringLiteral("/backup");
+    const QString complete = folder + QStringLiteral("/.backup-complete");
+    const QString log = file(QStringLiteral("failed.log"));
+    // Each call of the kind on the backup folder fails in turn, until the backup makes no more.
+    int n = 1;
+    for (;; ++n) {
+        QVERIFY(n < 100);
+        QDir(folder).removeRecursively();
+        startFromPristine(afterAPreviousBackup ? folder : complete);
+        QVERIFY(afterAPreviousBackup || QDir().mkpath(folder + QStringLiteral("/.backup-Xy12/x")));
+        QFile::remove(log);
+        const Run backup = run({QStringLiteral("backup"), folder}, {},
+                               preloading(QStringLiteral(HIDEAWAY_FAIL_CALL_LIBRARY),
+                                          {{QStringLiteral("HIDEAWAY_FAIL_CALL"), call},
+                                           {QStringLiteral("HIDEAWAY_FAIL_AT"), QString::number(n)},
+                                           {QStringLiteral("HIDEAWAY_FAIL_UNDER"), folder},
+                                           {QStringLiteral("HIDEAWAY_FAIL_LOG"), log}}));
+        const QString failed = QString::fromUtf8(readFile(log)).trimmed();
+        if (failed.isEmpty()) {
+            QCOMPARE(backup.status, 0);
+            break;
+        }
+        const QString state = backupState(folder);
+        const QByteArray what = (failed + QStringLiteral(": ") + backup.err).toUtf8();
+        if (backup.status == 0) {
+            QVERIFY2(state == fresh && !QFileInfo::exists(complete), what.constData());
+            continue;
+        }
+        QVERIFY2(backup.status == 1, what.constData());
+        // What the message says must be what restore finds.
+        QVERIFY2(state == fresh || state == old, what.constData());
+        const QString where =
+            QStringLiteral("the %1 backup is complete in %2")
+                .arg(state == fresh ? QStringLiteral("new") : QStringLiteral("previous"),
+                     QFileInfo(complete).isDir()
+                         ? complete + QStringLiteral(", where restore takes it from")
+                         : folder);
+        QVERIFY2(backup.err.endsWith(QStringLiteral("; ") + where + QLatin1Char('\n')),
+                 what.constData());
+        // Whatever the run left is named as no backup, for the next one to remove.
+        for (const QString& left :
+             QDir(folder).entryList({QStringLiteral(".backup-*")},
+                                    QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)) {
+            QVERIFY2(left == QLatin1String(".backup-complete") || backup.err.contains(left),
+                     what.constData());
+        }
+    }
+    QVERIFY2(n > 1, "the backup made no such call");
+#endif
+}
+
 void CliTest::secondRunOnAFolderGivesUpWhileTheFirstHoldsIt_data() {
     QTest::addColumn<QString>("first");
     QTest::addColumn<QString>("second");
@@ -737,9 +849,7 @@ void CliTest::secondRunOnAFolderGivesUpWhileTheFirstHoldsIt() {
     // The program names folders in the system's own form.
     const QString shown = QDir::toNativeSeparators(folder);
     const auto startHolding = [&] {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HIDEAWAY_PHONE_DIR"), m_phone->path());
-        environment.remove(QStringLiteral("HIDEAWAY_PHONE_SETTINGS"));
+        QProcessEnvironment environment = phoneEnvironment();
         environment.insert(QStringLiteral("HIDEAWAY_TEST_HOLD_FOLDER"), QStringLiteral("1"));
         holder.setProcessEnvironment(environment);
         holder.setReadChannel(QProcess::StandardError);
@@ -872,9 +982,7 @@ void CliTest::nameThatCannotBeHandedOnIsRefused() {
     // The shell hands on the raw bytes that QProcess cannot.
     const auto runInFiles = [this](const QString& script) {
         QProcess process;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HIDEAWAY_PHONE_DIR"), m_phone->path());
-        process.setProcessEnvironment(environment);
+        process.setProcessEnvironment(phoneEnvironment());
         process.setWorkingDirectory(m_files->path());
         process.start(QStringLiteral("/bin/sh"),
                       {QStringLiteral("-c"), script, QStringLiteral(HIDEAWAY_CLI_PATH)});
@@ -911,6 +1019,11 @@ void CliTest::messagesSayWhatHappened_data() {
                "slot was not touched\n")
                .arg(QDir::toNativeSeparators(
                    QFileInfo(QStringLiteral("/nonexistent/file")).absoluteFilePath()));
+    QTest::addRow("upload over the limit")
+        << QStringList{"upload", "2", "BIG"} << QByteArray() << 1
+        << QStringLiteral(
+               "hideaway100k-cli: upload to slot 2 failed: BIG holds 20991 bytes, more than an "
+               "upload takes (20990); the slot was not touched\n");
     QTest::addRow("settings not valid")
         << QStringList{"check"} << QByteArray("force.InitGBPMode = 99") << 1
         << QStringLiteral(
@@ -952,12 +1065,16 @@ void CliTest::messagesSayWhatHappened() {
     QFETCH(QString, expected);
     QVERIFY(writeFile(phoneFile(1), "hello"));
     QVERIFY(writeFile(file(QStringLiteral("up.bin")), "new content"));
+    QVERIFY(writeFile(file(QStringLiteral("big.bin")), randomBytes(20991, 9)));
     const QString backup = file(QStringLiteral("ready"));
     QVERIFY(QDir().mkpath(backup));
     QVERIFY(writeFile(backup + QStringLiteral("/slot1.bin"), "hello"));
     QVERIFY(writeFile(backup + QStringLiteral("/manifest.json"), manifest(entry(1, "hello"))));
     QVERIFY(writeFile(phoneFile(1), "other"));
     arguments.replaceInStrings(QStringLiteral("FILE"), file(QStringLiteral("up.bin")));
+    arguments.replaceInStrings(QStringLiteral("BIG"), file(QStringLiteral("big.bin")));
+    expected.replace(QStringLiteral("BIG"),
+                     QDir::toNativeSeparators(file(QStringLiteral("big.bin"))));
     arguments.replaceInStrings(QStringLiteral("BACKUP"), backup);
     arguments.replaceInStrings(QStringLiteral("FOLDER"), file(QStringLiteral("new")));
 
@@ -969,6 +1086,51 @@ void CliTest::messagesSayWhatHappened() {
     QVERIFY2(!result.err.contains(QStringLiteral("dialog")), qPrintable(result.err));
     QVERIFY2(!result.err.contains(QStringLiteral("may now be empty")), qPrintable(result.err));
     QCOMPARE(readFile(phoneFile(1)), QByteArray("other"));
+}
+
+void CliTest::missingLibraryReadsTheSameForEveryCommand_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("before");  // what the line says before the library
+    QTest::addColumn<QString>("after");   // and after the guide
+
+    const QString program = QStringLiteral("hideaway100k-cli: ");
+    QTest::addRow("check") << QStringList{"check"} << program << QString();
+    QTest::addRow("upload") << QStringList{"upload", "2", "FILE"} << program << QString();
+    QTest::addRow("download") << QStringList{"download", "2", "NEW"} << program << QString();
+    QTest::addRow("clear") << QStringList{"clear", "2"} << program << QString();
+    QTest::addRow("backup") << QStringList{"backup", "NEW"} << program
+                            << QStringLiteral("; no complete backup is in ");
+    QTest::addRow("restore") << QStringList{"restore", "BACKUP"}
+                             << program + QStringLiteral("restore stopped at slot 1: ")
+                             << QStringLiteral(
+                                    "; the slot was not touched. Slots written and verified: "
+                                    "none. Slots not written: 1.");
+}
+
+void CliTest::missingLibraryReadsTheSameForEveryCommand() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, before);
+    QFETCH(QString, after);
+    const QString backup = file(QStringLiteral("backup"));
+    QVERIFY(QDir().mkpath(backup));
+    QVERIFY(writeFile(backup + QStringLiteral("/slot1.bin"), "hello"));
+    QVERIFY(writeFile(backup + QStringLiteral("/manifest.json"), manifest(entry(1, "hello"))));
+    QVERIFY(writeFile(file(QStringLiteral("up.bin")), "new content"));
+    arguments.replaceInStrings(QStringLiteral("FILE"), file(QStringLiteral("up.bin")));
+    arguments.replaceInStrings(QStringLiteral("BACKUP"), backup);
+    arguments.replaceInStrings(QStringLiteral("NEW"), file(QStringLiteral("new")));
+
+    const Run result = run(arguments, {},
+                           withEnvironment({{QStringLiteral("HIDEAWAY_GBP_LIBRARY"),
+                                             file(QStringLiteral("missing/libGBP.so"))}}));
+
+    QCOMPARE(result.status, 1);
+    const QString line = result.err.section(QLatin1Char('\n'), -2, -2);
+    const QString guide =
+        QStringLiteral(" (error 48); see \"When something goes wrong\" in the user's guide");
+    QVERIFY2(line.startsWith(before + QStringLiteral("cannot load the phone-link library GBP (")),
+             qPrintable(result.err));
+    QVERIFY2(line.contains(guide + after), qPrintable(result.err));
 }
 
 void CliTest::verbosity_data() {

@@ -18,10 +18,8 @@
 #include "app_error.h"
 #include "captions.h"
 #include "com_dlg.h"
-#include "event_log.h"
-#include "form_main.h"
-#include "scripted_library.h"
-#include "scripted_prompt.h"
+#include "form_bench.h"
+#include "test_files.h"
 #include "widget_checks.h"
 
 using namespace hideaway;
@@ -33,66 +31,20 @@ const QStringList kSlotLabels = {QStringLiteral("Label1"), QStringLiteral("Label
                                  QStringLiteral("Label5"), QStringLiteral("Label6"),
                                  QStringLiteral("Label7")};
 
-QString numbered(const char* name, int n) {
-    return QLatin1String(name) + QString::number(n);
+/// Shows the window and presses the row button name of slot.
+bool pressInRow(Bench& b, const char* name, int slot) {
+    return b.show() && b.click(numbered(name, slot));
 }
 
-/// A FormMain on a scripted library; message boxes and the quit are recorded in the log.
-struct Bench {
-    EventLog log;
-    ScriptedLibrary library{log};
-    FormMain form{library};
-    PromptScript prompt;
-    QStringList messages;
-    int quits = 0;
-
-    Bench() {
-        form.setMessagePresenter([this](const QString& text) {
-            messages << text;
-            log.add(QStringLiteral("Message=") + text);
-        });
-        form.setQuitHandler([this] {
-            ++quits;
-            log.add(QStringLiteral("Quit"));
-        });
-        form.comDlg().setPrompt(scriptedPrompt(prompt));
-    }
-
-    template <typename T = QWidget>
-    T* find(const QString& name) {
-        return form.findChild<T*>(name);
-    }
-
-    QString text(const QString& name) {
-        if (auto* edit = find<QLineEdit>(name)) {
-            return edit->text();
+/// The rows of the slots other than slot still show their start: no file, an empty bar.
+void verifyOtherRowsUntouched(Bench& b, int slot) {
+    for (int other = 1; other <= 5; ++other) {
+        if (other != slot) {
+            QCOMPARE(b.text(numbered("TextSlot", other)), QString());
+            QCOMPARE(b.barValue(other), 0);
         }
-        if (auto* label = find<QLabel>(name)) {
-            return label->text();
-        }
-        return QStringLiteral("<no control ") + name + QLatin1Char('>');
     }
-
-    int barValue(int slot) {
-        auto* bar = find<QProgressBar>(numbered("ProgressBar", slot));
-        return bar != nullptr ? bar->value() : -1;
-    }
-
-    bool show() {
-        form.show();
-        return QTest::qWaitForWindowExposed(&form);
-    }
-
-    /// A left click on the named button; false when there is no such button.
-    bool click(const QString& name) {
-        auto* button = find<QAbstractButton>(name);
-        if (button == nullptr) {
-            return false;
-        }
-        QTest::mouseClick(button, Qt::LeftButton);
-        return true;
-    }
-};
+}
 
 /// Records, for each watched widget, the text it showed at each of its paint events.
 class PaintProbe : public QObject {
@@ -583,8 +535,7 @@ void TestFormMain::clearButtons() {
     QFETCH(int, slot);
     Bench b;
     b.library.nvm[8 + slot] = QByteArray("kept secret");
-    QVERIFY(b.show());
-    QVERIFY(b.click(numbered("ButtonClear", slot)));
+    QVERIFY(pressInRow(b, "ButtonClear", slot));
 
     QCOMPARE(b.library.calls(), QStringList({QStringLiteral("InitGBPMode(1)"),
                                              QStringLiteral("ClearNVMFile(18,%1)").arg(8 + slot),
@@ -593,11 +544,7 @@ void TestFormMain::clearButtons() {
     QCOMPARE(b.text(numbered("TextSlot", slot)), QStringLiteral("<SLOT%1 CLEAR>").arg(slot));
     QCOMPARE(b.text(QStringLiteral("Status")), QStringLiteral("S%1 CLEAR").arg(slot));
     QCOMPARE(b.text(QStringLiteral("LCDStatus")), QStringLiteral("CLEAR"));
-    for (int other = 1; other <= 5; ++other) {
-        if (other != slot) {
-            QCOMPARE(b.text(numbered("TextSlot", other)), QString());
-        }
-    }
+    verifyOtherRowsUntouched(b, slot);
     QVERIFY(b.messages.isEmpty());
 }
 
@@ -608,18 +555,12 @@ void TestFormMain::uploadButtons_data() {
 void TestFormMain::uploadButtons() {
     QFETCH(int, slot);
     QTemporaryDir dir;
-    QVERIFY(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("notes.txt"));
     const QByteArray content = QByteArray("hidden in slot ").append(QByteArray::number(slot));
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
+    QVERIFY(writeFile(path, content));
     Bench b;
     b.prompt.answers = {path};
-    QVERIFY(b.show());
-    QVERIFY(b.click(numbered("ButtonUp", slot)));
+    QVERIFY(pressInRow(b, "ButtonUp", slot));
 
     QCOMPARE(b.prompt.questions.size(), 1);
     QCOMPARE(b.prompt.questions.first().kind, QStringLiteral("open"));
@@ -631,12 +572,7 @@ void TestFormMain::uploadButtons() {
     QCOMPARE(b.text(numbered("Slot", slot) + QStringLiteral("Bytes")),
              QString::number(content.size()));
     QCOMPARE(b.barValue(slot), content.size());
-    for (int other = 1; other <= 5; ++other) {
-        if (other != slot) {
-            QCOMPARE(b.text(numbered("TextSlot", other)), QString());
-            QCOMPARE(b.barValue(other), 0);
-        }
-    }
+    verifyOtherRowsUntouched(b, slot);
 }
 
 void TestFormMain::downloadButtons_data() {
@@ -646,27 +582,19 @@ void TestFormMain::downloadButtons_data() {
 void TestFormMain::downloadButtons() {
     QFETCH(int, slot);
     QTemporaryDir dir;
-    QVERIFY(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("back.bin"));
     const QByteArray content = QByteArray("from slot ").append(QByteArray::number(slot));
     Bench b;
     b.library.nvm[8 + slot] = content;
     b.prompt.answers = {path};
-    QVERIFY(b.show());
-    QVERIFY(b.click(numbered("ButtonDown", slot)));
+    QVERIFY(pressInRow(b, "ButtonDown", slot));
 
     QCOMPARE(b.prompt.questions.size(), 1);
     QCOMPARE(b.prompt.questions.first().kind, QStringLiteral("save"));
     QCOMPARE(b.prompt.questions.first().filter, QStringLiteral("Bin Files *.bin (*.bin)"));
-    QFile saved(path);
-    QVERIFY(saved.open(QIODevice::ReadOnly));
-    QCOMPARE(saved.readAll(), content);
+    QCOMPARE(readFile(path), content);
     QCOMPARE(b.text(numbered("TextSlot", slot)), path);
-    for (int other = 1; other <= 5; ++other) {
-        if (other != slot) {
-            QCOMPARE(b.text(numbered("TextSlot", other)), QString());
-        }
-    }
+    verifyOtherRowsUntouched(b, slot);
 }
 
 void TestFormMain::checkButtonFillsEveryRow() {
