@@ -7,10 +7,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-
 #include <csignal>
 #include <memory>
 
+#include "bridge_config.h"
 #include "host_processes.h"
 #include "test_files.h"
 
@@ -53,7 +53,7 @@ private:
     /// for empty text), and neither HIDEAWAY_GBP_LIBRARY nor HIDEAWAY_GBP_DLL.
     QProcessEnvironment configured(const QByteArray& text);
     QString configFile() const {
-        return m_files->filePath(QStringLiteral("config/hideaway100k/wine-bridge.conf"));
+        return bridgeConfigFile(m_files->filePath(QStringLiteral("config")));
     }
 
     std::unique_ptr<QTemporaryDir> m_phone;
@@ -271,16 +271,9 @@ void TestBridge::settingsFileNamesTheDllAndTheComPorts() {
 
 QProcessEnvironment TestBridge::configured(const QByteArray& text) {
     QProcessEnvironment configured = environment();
-    configured.remove(QStringLiteral("HIDEAWAY_GBP_LIBRARY"));
-    configured.remove(QStringLiteral("HIDEAWAY_GBP_DLL"));
-    configured.insert(QStringLiteral("XDG_CONFIG_HOME"),
-                      m_files->filePath(QStringLiteral("config")));
-    if (!text.isEmpty()) {
-        [&] {
-            QVERIFY(QDir().mkpath(QFileInfo(configFile()).path()));
-            QVERIFY(writeFile(configFile(), text));
-        }();
-    }
+    [&] {
+        QVERIFY(configureBridge(configured, m_files->filePath(QStringLiteral("config")), text));
+    }();
     return configured;
 }
 

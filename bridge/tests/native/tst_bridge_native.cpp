@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstring>
 
+#include "bridge_config.h"
 #include "gbp_abi.h"
 #include "host_processes.h"
 #include "scratch_folder.h"
@@ -73,9 +74,7 @@ private:
     /// The environment with wine-bridge.conf holding text in a configuration folder of the
     /// test's own (none for empty text), and neither HIDEAWAY_GBP_LIBRARY nor HIDEAWAY_GBP_DLL.
     QProcessEnvironment configured(const QByteArray& text);
-    QString configFile() const {
-        return path(QStringLiteral("config/hideaway100k/wine-bridge.conf"));
-    }
+    QString configFile() const { return bridgeConfigFile(path(QStringLiteral("config"))); }
 };
 
 QProcessEnvironment TestBridgeNative::environment(const QString& library) const {
@@ -316,15 +315,7 @@ void TestBridgeNative::hostKeepsLengthsWithinItsBuffer() {
 
 QProcessEnvironment TestBridgeNative::configured(const QByteArray& text) {
     QProcessEnvironment configured = environment(QString());
-    configured.remove(QStringLiteral("HIDEAWAY_GBP_LIBRARY"));
-    configured.remove(QStringLiteral("HIDEAWAY_GBP_DLL"));
-    configured.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
-    if (!text.isEmpty()) {
-        [&] {
-            QVERIFY(QDir().mkpath(QFileInfo(configFile()).path()));
-            QVERIFY(writeFile(configFile(), text));
-        }();
-    }
+    [&] { QVERIFY(configureBridge(configured, path(QStringLiteral("config")), text)); }();
     return configured;
 }
 
