@@ -3,23 +3,11 @@
 #include <chrono>
 #include <thread>
 
-#include "gbp_abi.h"
+#include "empty_phone_calls.h"
 
 extern "C" {
 
-GBP_API int16_t GBP_CALL InitGBPMode(uint8_t) {
-    return 0;
-}
-GBP_API int16_t GBP_CALL EndGBPMode(void) {
-    return 0;
-}
-GBP_API int16_t GBP_CALL ClearNVMFile(uint8_t, uint8_t) {
-    return 0;
-}
 GBP_API int16_t GBP_CALL WriteNVMFile(uint8_t, uint8_t, uint8_t*, int32_t) {
-    return 0;
-}
-GBP_API int16_t GBP_CALL GetNVMFileSize(uint8_t, uint8_t) {
     return 0;
 }
 GBP_API int16_t GBP_CALL ReadNVMFile(uint8_t, uint8_t, uint8_t*, int32_t) {

@@ -14,10 +14,8 @@ using namespace std::chrono_literals;
 constexpr auto kQuietTime = 1s;
 
 QString nvmName(std::uint8_t fileGroup, std::uint8_t fileNumber) {
-    for (const SlotRow& slot : kSlotTable) {
-        if (slot.fileGroup == fileGroup && slot.fileNumber == fileNumber) {
-            return QStringLiteral("slot %1").arg(slot.number);
-        }
+    if (const SlotRow* slot = slotOfNvmFile(fileGroup, fileNumber)) {
+        return QStringLiteral("slot %1").arg(slot->number);
     }
     return QStringLiteral("NVM file %1/%2").arg(fileGroup).arg(fileNumber);
 }

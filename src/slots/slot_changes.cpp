@@ -4,28 +4,15 @@
 
 namespace hideaway {
 
-namespace {
-
-/// The slot whose NVM file this is, or 0 for none of them.
-int slotOf(const LibraryCall& call) {
-    for (const SlotRow& slot : kSlotTable) {
-        if (slot.fileGroup == call.fileGroup && slot.fileNumber == call.fileNumber) {
-            return slot.number;
-        }
-    }
-    return 0;
-}
-
-}  // namespace
-
 void SlotChanges::began(const LibraryCall& call) {
     using Operation = LibraryCall::Operation;
     if (call.operation == Operation::InitGBPMode && m_stage == Stage::Written) {
         m_stage = Stage::None;
     }
     const bool clears = call.operation == Operation::ClearNVMFile;
-    if ((clears || call.operation == Operation::WriteNVMFile) && slotOf(call) != 0) {
-        m_slot = slotOf(call);
+    const SlotRow* slot = slotOfNvmFile(call.fileGroup, call.fileNumber);
+    if ((clears || call.operation == Operation::WriteNVMFile) && slot != nullptr) {
+        m_slot = slot->number;
         m_stage = clears ? Stage::Clearing : Stage::Writing;
     }
 }

@@ -74,4 +74,14 @@ constexpr const SlotRow& slotRow(int number) {
     return kSlotTable.at(static_cast<std::size_t>(number - 1));
 }
 
+/// The row whose NVM file this is, or nullptr for a file that holds no slot.
+constexpr const SlotRow* slotOfNvmFile(std::uint8_t fileGroup, std::uint8_t fileNumber) {
+    for (const SlotRow& slot : kSlotTable) {
+        if (slot.fileGroup == fileGroup && slot.fileNumber == fileNumber) {
+            return &slot;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace hideaway
