@@ -13,10 +13,10 @@ using hideaway::GbpCall;
 
 /// The version of this exchange; each half refuses a partner that speaks another, since a
 /// change of any field below would otherwise pass for garbage in the middle of a transfer.
-inline constexpr std::uint16_t kProtocolVersion = 2;
+inline constexpr std::uint16_t kProtocolVersion = 3;
 
 /// The host's first words, once: kHelloMagic, then a HelloHeader, then `textLength` bytes of
-/// UTF-8 text: the DLL's full path when it loaded with all six calls, otherwise why not.
+/// UTF-8 text: the DLL's full path when it loaded with all six calls, otherwise why not in words.
 inline constexpr char kHelloMagic[4] = {'G', 'B', 'P', 'H'};
 /// The library's first words to the host, once, before any request: kBridgeMagic and its
 /// kProtocolVersion as a std::uint16_t.
@@ -28,7 +28,8 @@ inline constexpr std::uint32_t kMaxHelloText = 64 * 1024;
 #pragma pack(push, 1)
 struct HelloHeader {
     std::uint16_t version;  // kProtocolVersion of the host
-    std::uint8_t loaded;  // 1: ready for requests; 0: the text says what went wrong, the host ends
+    /// A StartFailure: None (0) when ready for requests; otherwise why not, and the host ends.
+    std::uint8_t failure;
     std::uint32_t textLength;
 };
 

@@ -48,26 +48,26 @@ bool writeAnswer(const void* data, std::size_t size) {
     return true;
 }
 
-bool loadLibrary(const std::string& library, GbpCalls& calls, std::string& text) {
+StartFailure loadLibrary(const std::string& library, GbpCalls& calls, std::string& text) {
     struct stat status {};
     if (stat(library.c_str(), &status) != 0 || S_ISDIR(status.st_mode)) {
-        text = library + ": no such file";
-        return false;
+        text = startFailureText(StartFailure::DllMissing, library);
+        return StartFailure::DllMissing;
     }
     void* module = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (module == nullptr) {
-        text = library + " did not load (" + dlerror() + ")";
-        return false;
+        text = startFailureText(StartFailure::DllNotLoaded, library, dlerror());
+        return StartFailure::DllNotLoaded;
     }
     const std::string missing =
-        findCalls(calls, [module](const char* name) { return dlsym(module, name); });
+        findGbpCalls(calls, [module](const char* name) { return dlsym(module, name); });
     if (!missing.empty()) {
-        text = library + " lacks the call " + missing;
-        return false;
+        text = startFailureText(StartFailure::CallMissing, library, missing);
+        return StartFailure::CallMissing;
     }
     char full[PATH_MAX] = {};
     text = realpath(library.c_str(), full) != nullptr ? full : library;
-    return true;
+    return StartFailure::None;
 }
 
 void endAtOnce(int status) {

@@ -83,45 +83,42 @@ std::string systemMessage(DWORD code) {
     return utf8(message);
 }
 
+/// Why the loader refused the DLL, by its error.
+StartFailure loadFault(DWORD error, const std::string& shown, std::string& text) {
+    const StartFailure failure = error == ERROR_BAD_EXE_FORMAT  ? StartFailure::NotA32BitDll
+                                 : error == ERROR_MOD_NOT_FOUND ? StartFailure::NeedsDll
+                                                                : StartFailure::DllNotLoaded;
+    text = startFailureText(failure, shown,
+                            "Windows error " + std::to_string(error) + ": " + systemMessage(error));
+    return failure;
+}
+
 }  // namespace
 
-bool loadLibrary(const std::string& library, GbpCalls& calls, std::string& text) {
+StartFailure loadLibrary(const std::string& library, GbpCalls& calls, std::string& text) {
     const std::wstring path = windowsPath(wide(library));
     const std::string shown = utf8(path);
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        text = shown + ": no such file";
-        return false;
+        text = startFailureText(StartFailure::DllMissing, shown);
+        return StartFailure::DllMissing;
     }
     // The DLL's own dependencies are looked for beside it first.
     HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (module == nullptr) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_BAD_EXE_FORMAT) {
-            text = shown +
-                   " is not a 32-bit Windows DLL (Windows error 193, 0xc1): not a DLL at all, or "
-                   "one built for another architecture";
-        } else if (error == ERROR_MOD_NOT_FOUND) {
-            text = shown +
-                   " needs a DLL that was not found beside it or on the system (Windows "
-                   "error 126)";
-        } else {
-            text = shown + " did not load (Windows error " + std::to_string(error) + ": " +
-                   systemMessage(error) + ")";
-        }
-        return false;
+        return loadFault(GetLastError(), shown, text);
     }
-    const std::string missing = findCalls(calls, [module](const char* name) {
+    const std::string missing = findGbpCalls(calls, [module](const char* name) {
         return reinterpret_cast<void*>(GetProcAddress(module, name));
     });
     if (!missing.empty()) {
-        text = shown + " lacks the call " + missing;
-        return false;
+        text = startFailureText(StartFailure::CallMissing, shown, missing);
+        return StartFailure::CallMissing;
     }
     wchar_t full[MAX_PATH * 4] = {};
     const DWORD length = GetModuleFileNameW(module, full, static_cast<DWORD>(std::size(full)));
     text = utf8(std::wstring(full, length));
-    return true;
+    return StartFailure::None;
 }
 
 std::size_t readInput(void* data, std::size_t size) {

@@ -29,6 +29,9 @@ struct Inbox {
     std::deque<Pending> requests;
     /// True while the DLL is loading or inside a call: an end of input then cannot wait.
     bool inCall = true;
+    /// Set by the watch thread once it runs: on Windows a new thread takes the loader's lock
+    /// before it runs, which a DllMain that blocks would hold for ever.
+    bool watching = false;
     bool ended = false;
     int endStatus = 0;
 
@@ -68,6 +71,11 @@ bool readExactly(void* data, std::size_t size) {
 /// The watch thread: owns the host's input, checks the library's greeting and receives every
 /// request. It never calls the DLL, so it sees the input end however long a call takes.
 void watchInput(Inbox& inbox) {
+    {
+        const std::lock_guard lock(inbox.mutex);
+        inbox.watching = true;
+        inbox.changed.notify_all();
+    }
     BridgeHello hello{};
     if (!readExactly(&hello, sizeof hello)) {
         inbox.inputEnded(0);
@@ -111,9 +119,9 @@ void watchInput(Inbox& inbox) {
     }
 }
 
-bool greet(bool loaded, const std::string& text) {
+bool greet(StartFailure failure, const std::string& text) {
     const HelloHeader header{
-        kProtocolVersion, static_cast<std::uint8_t>(loaded ? 1 : 0),
+        kProtocolVersion, static_cast<std::uint8_t>(failure),
         static_cast<std::uint32_t>(std::min<std::size_t>(text.size(), kMaxHelloText))};
     return writeAnswer(kHelloMagic, sizeof kHelloMagic) && writeAnswer(&header, sizeof header) &&
            writeAnswer(text.data(), header.textLength);
@@ -193,29 +201,19 @@ int serve(Inbox& inbox, const GbpCalls& calls) {
 
 }  // namespace
 
-std::string findCalls(GbpCalls& calls, const std::function<void*(const char*)>& find) {
-    std::string missing;
-    const auto look = [&](auto& target, const char* name) {
-        target = reinterpret_cast<std::remove_reference_t<decltype(target)>>(find(name));
-        if (target == nullptr) {
-            missing += (missing.empty() ? "" : ", ") + std::string(name);
-        }
-    };
-#define HIDEAWAY_FIND(name, parameters, arguments) look(calls.name, #name);
-    GBP_FOR_EACH_CALL(HIDEAWAY_FIND)
-#undef HIDEAWAY_FIND
-    return missing;
-}
-
 int runHost(const std::string& library) {
     // Lives as long as the process: the watch thread may still wait on the input when the
     // serving thread ends it.
     auto* inbox = new Inbox;
     std::thread(watchInput, std::ref(*inbox)).detach();
+    {
+        std::unique_lock lock(inbox->mutex);
+        inbox->changed.wait(lock, [inbox] { return inbox->watching; });
+    }
     GbpCalls calls{};
     std::string text;
-    const bool loaded = loadLibrary(library, calls, text);
-    if (!greet(loaded, text) || !loaded) {
+    const StartFailure failure = loadLibrary(library, calls, text);
+    if (!greet(failure, text) || failure != StartFailure::None) {
         return 1;
     }
     return serve(*inbox, calls);

@@ -36,6 +36,22 @@ std::string hostProgram() {
     return (std::filesystem::absolute(info.dli_fname).parent_path() / "gbp-host.exe").string();
 }
 
+/// Starts the host when none runs, and takes the limit of each call from the same settings.
+StartFailure startHost(std::string& reason) {
+    BridgeSettings settings;
+    if (!readBridgeSettings(settings, reason)) {
+        reason = startFailureText(StartFailure::SettingsUnreadable, {}, reason);
+        return StartFailure::SettingsUnreadable;
+    }
+    const StartFailure failure = gHost.start(settings, hostProgram(), reason);
+    if (failure == StartFailure::None) {
+        gStarted = true;
+        gHosted = gHost.hostedLibrary();
+        gLimitSeconds = settings.timeoutSeconds;
+    }
+    return failure;
+}
+
 std::int16_t forward(Operation operation, std::uint8_t first, std::uint8_t second,
                      const std::uint8_t* writeBytes, std::uint8_t* readBuffer, bool hasBuffer,
                      std::int32_t length) {
@@ -46,15 +62,11 @@ std::int16_t forward(Operation operation, std::uint8_t first, std::uint8_t secon
                 return kBridgeFailed;
             }
             gStarted = true;
-            BridgeSettings settings;
             std::string reason;
-            if (!readBridgeSettings(settings, reason) ||
-                !gHost.start(settings, hostProgram(), reason)) {
+            if (startHost(reason) != StartFailure::None) {
                 std::fprintf(stderr, "wine bridge: %s\n", reason.c_str());
                 return kBridgeFailed;
             }
-            gHosted = gHost.hostedLibrary();
-            gLimitSeconds = settings.timeoutSeconds;
         }
         if (length > kMaxTransfer) {
             std::fprintf(stderr, "wine bridge: %s of %d bytes refused: more than %d\n",
@@ -120,33 +132,26 @@ GBP_API const char* GbpBridgeHostedLibrary(void) {
 
 /// Starts the host when none runs, without any call reaching the DLL, for a check of the set-up
 /// (hideaway100k-cli doctor). 1, with *text the DLL's full path, when the host loaded the DLL
-/// with all six calls; 0, with *text why not: the settings, Wine, its 32-bit half, the DLL.
-GBP_API int GbpBridgeStartHost(const char** text) {
+/// with all six calls; 0, with *text why not: the settings, Wine, its 32-bit half, the DLL. Either
+/// way *failure is the StartFailure (start_failure.h), 0 once started.
+GBP_API int GbpBridgeStartHost(const char** text, int* failure) {
     const std::lock_guard lock(gMutex);
     static std::string shown;
-    int started = 1;
+    StartFailure why = StartFailure::None;
     try {
         if (!gHost.running()) {
-            BridgeSettings settings;
-            std::string reason;
-            if (!readBridgeSettings(settings, reason) ||
-                !gHost.start(settings, hostProgram(), reason)) {
-                shown = reason;
-                started = 0;
-            } else {
-                gStarted = true;
-                gHosted = gHost.hostedLibrary();
-            }
+            why = startHost(shown);
         }
-        if (started != 0) {
+        if (why == StartFailure::None) {
             shown = gHosted;
         }
     } catch (const std::exception& error) {
         shown = error.what();
-        started = 0;
+        why = StartFailure::HostEnded;
     }
     *text = shown.c_str();
-    return started;
+    *failure = static_cast<int>(why);
+    return why == StartFailure::None ? 1 : 0;
 }
 
 }  // extern "C"

@@ -2,15 +2,17 @@
 
 #include <string>
 
+#include "start_failure.h"
+
 namespace hideaway::bridge {
 
-/// Wine needs its 32-bit half for a 32-bit program; Debian splits it into these packages.
-inline constexpr const char* kWinePackages =
-    "install Debian's packages wine and wine32:i386 (first `dpkg --add-architecture i386`)";
+/// Why Wine cannot run a 32-bit program here, when the system shows it: NoWine32 when Debian's
+/// Wine beside the wine program (its halves in ../lib/wine) lacks the 32-bit one, No32BitKernel
+/// when the kernel runs no 32-bit program at all. None when neither is so, and then a host that
+/// ends without a word has some other cause.
+StartFailure wine32Trouble(const std::string& wine);
 
-/// Why Wine cannot run a 32-bit program here, when the system shows it: the kernel runs no
-/// 32-bit program at all, or Debian's Wine lacks its 32-bit half. Empty when neither is so, and
-/// then a host that ends without a word has some other cause.
-std::string wine32Trouble();
+/// The reason, and its words in text, for a wine program that could not be started (errno).
+StartFailure wineNotStarted(const std::string& wine, int error, std::string& text);
 
 }  // namespace hideaway::bridge

@@ -11,18 +11,15 @@
 
 #include <cerrno>
 #include <cstring>
-#include <optional>
 
 #include "bridge_settings.h"
 #include "doctor.h"
 #include "module1.h"
+#include "start_failure.h"
 
 namespace hideaway::cli {
 
 namespace {
-
-const QString kInstallWine = QStringLiteral(
-    "install Debian's packages wine and wine32:i386 (first `dpkg --add-architecture i386`)");
 
 QString decoded(const std::string& text) {
     return QFile::decodeName(text.c_str());
@@ -73,21 +70,6 @@ QString wineVersion(const QString& wine) {
         return {};
     }
     return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
-}
-
-/// Whether Debian's 32-bit Wine runs: nothing when it is not installed, false when it is but the
-/// system runs no 32-bit program.
-std::optional<bool> runs32BitWine() {
-    const QString loader = QStringLiteral("/usr/lib/wine/wine");
-    if (!QFileInfo(loader).isExecutable()) {
-        return std::nullopt;
-    }
-    QProcess process;
-    process.start(loader, {QStringLiteral("--version")});
-    const bool started = process.waitForStarted(10000);
-    process.kill();
-    process.waitForFinished();
-    return started;
 }
 
 /// Whether the character device at path is a terminal (tty) device, as a serial port is: the
@@ -185,61 +167,64 @@ void listSerialDevices(const bridge::BridgeSettings& settings, const QString& fi
     }
 }
 
-void checkBridge(const bridge::BridgeSettings& settings, const QString& file,
-                 QLibrary& bridgeLibrary, DoctorReport& report) {
-    const QString wine = decoded(settings.wine);
-    const QString wineFound = wine.contains(QLatin1Char('/'))
-                                  ? (QFileInfo(wine).isExecutable() ? wine : QString())
-                                  : QStandardPaths::findExecutable(wine);
-    // As found now: the host's start makes a missing prefix.
-    const QString prefix = decoded(settings.prefix);
-    const QFileInfo prefixInfo(prefix);
-    const bool prefixExists = prefixInfo.exists();
-    const QString dll = decoded(settings.dll);
-    const bool dllThere = !dll.isEmpty() && QFileInfo(dll).isFile();
-    const QString kind = dllThere ? peKind(dll) : QString();
+/// What the bridge said when doctor started its host; not tried when Wine or the DLL is missing.
+struct HostStart {
+    bool tried = false;
+    bridge::StartFailure failure = bridge::StartFailure::None;
+    QString text;
+};
 
-    bool hostStarted = false;
-    QString greeting;
-    // Only a DLL that may load is worth starting Wine for.
-    if (!wineFound.isEmpty() && kind == QLatin1String("a 32-bit Windows DLL")) {
-        using StartFn = int (*)(const char**);
-        const auto start = reinterpret_cast<StartFn>(bridgeLibrary.resolve("GbpBridgeStartHost"));
-        const char* text = "";
-        hostStarted = start(&text) != 0;
-        greeting = QString::fromUtf8(text);
+HostStart startHost(QLibrary& bridgeLibrary) {
+    using StartFn = int (*)(const char**, int*);
+    const auto start = reinterpret_cast<StartFn>(bridgeLibrary.resolve("GbpBridgeStartHost"));
+    HostStart result;
+    const char* text = "";
+    int failure = 0;
+    result.tried = true;
+    start(&text, &failure);
+    result.text = QString::fromUtf8(text);
+    if (!bridge::startFailureAt(static_cast<unsigned>(failure), result.failure)) {
+        result.failure = bridge::StartFailure::HostEnded;
     }
-    const bool no32 = greeting.contains(QLatin1String("Wine's 32-bit half is needed"));
-    const bool hostAnswered = hostStarted || (!greeting.isEmpty() && !no32);
+    return result;
+}
 
+QString said(const std::string& text) {
+    return QString::fromUtf8(text.c_str());
+}
+
+void checkWine(const QString& wine, const QString& wineFound, const HostStart& host,
+               DoctorReport& report) {
+    using bridge::StartFailure;
     if (wineFound.isEmpty()) {
         report.failed(QStringLiteral("Wine"), QStringLiteral("'%1' was not found").arg(wine),
-                      kInstallWine + QStringLiteral(", or name the wine program in HIDEAWAY_WINE"));
+                      said(bridge::startFailureTodo(StartFailure::NoWine)));
     } else {
         const QString version = wineVersion(wineFound);
         report.passed(
             QStringLiteral("Wine"),
             version.isEmpty() ? wineFound : QStringLiteral("%1 (%2)").arg(version, wineFound));
     }
-    if (no32 && runs32BitWine() == false) {
-        report.failed(QStringLiteral("Wine's 32-bit half"),
-                      QStringLiteral("Debian's wine32 is installed, but this system does not run "
-                                     "32-bit programs"),
-                      QStringLiteral("use a Linux kernel that runs them (IA32 emulation)"));
-    } else if (no32) {
-        report.failed(QStringLiteral("Wine's 32-bit half"),
-                      QStringLiteral("the bridge's host, a 32-bit Windows program, does not start "
-                                     "under %1")
-                          .arg(wine),
-                      kInstallWine);
-    } else if (hostAnswered) {
-        report.passed(QStringLiteral("Wine's 32-bit half"),
-                      QStringLiteral("the bridge's host, a 32-bit Windows program, runs"));
-    } else {
-        report.noted(QStringLiteral("Wine's 32-bit half"),
+    const QString half = QStringLiteral("Wine's 32-bit half");
+    if (!host.tried) {
+        report.noted(half,
                      QStringLiteral("not tried, since the bridge's host needs Wine and the DLL"));
+    } else if (host.failure == StartFailure::NoWine32 ||
+               host.failure == StartFailure::No32BitKernel) {
+        report.failed(half, said(bridge::startFailureFinding(host.failure)),
+                      said(bridge::startFailureTodo(host.failure)));
+    } else if (bridge::hostAnswered(host.failure)) {
+        report.passed(half, QStringLiteral("the bridge's host, a 32-bit Windows program, runs"));
+    } else {
+        report.noted(half, QStringLiteral("not known, since the bridge's host did not start"));
     }
+}
 
+void checkPrefix(const QString& prefix, const QString& file, bool hostAnswered,
+                 DoctorReport& report) {
+    // As found now: the host's start makes a missing prefix.
+    const QFileInfo prefixInfo(prefix);
+    const bool prefixExists = prefixInfo.exists();
     if (prefixExists && !prefixInfo.isDir()) {
         report.failed(QStringLiteral("Wine prefix"),
                       QStringLiteral("%1 is not a folder").arg(prefix),
@@ -256,44 +241,80 @@ void checkBridge(const bridge::BridgeSettings& settings, const QString& file,
                           ? prefix
                           : QStringLiteral("%1, made at the first start").arg(prefix));
     }
+}
 
+/// The DLL's file as doctor finds it itself; false when the host cannot take it.
+bool checkDllFile(const QString& dll, const QString& kind, const QString& file,
+                  DoctorReport& report) {
     if (dll.isEmpty()) {
         report.failed(QStringLiteral("DLL"), QStringLiteral("none named"),
                       QStringLiteral("put the line `dll = /path/to/GBP.dll` into %1").arg(file));
-        return;
+        return false;
     }
-    if (!dllThere) {
+    if (kind.isEmpty()) {
         report.failed(QStringLiteral("DLL"), QStringLiteral("%1: no such file").arg(dll),
                       QStringLiteral("correct the line `dll = ` in %1").arg(file));
-        return;
+        return false;
     }
     if (kind != QLatin1String("a 32-bit Windows DLL")) {
         report.failed(QStringLiteral("DLL"), QStringLiteral("%1 is %2").arg(dll, kind),
                       QStringLiteral("name the phone vendor's 32-bit GBP.dll"));
-        return;
+        return false;
     }
     report.passed(QStringLiteral("DLL"), QStringLiteral("%1, %2").arg(dll, kind));
     if (isSimulatedPhone(dll)) {
         report.noted(QStringLiteral("DLL"),
                      QStringLiteral("it is the simulated phone, not a phone vendor's DLL"));
     }
+    return true;
+}
+
+/// What the host found of the DLL: its calls and the DLLs it needs, or why it did not start.
+void checkHostedDll(const HostStart& host, DoctorReport& report) {
+    using bridge::StartFailure;
     const QString calls = QStringLiteral("DLL's calls");
     const QString needs = QStringLiteral("DLLs it needs");
-    if (hostStarted) {
+    const QString todo = said(bridge::startFailureTodo(host.failure));
+    if (host.failure == StartFailure::None) {
         report.passed(calls, QStringLiteral("all six: ") + sixCalls());
         report.passed(needs, QStringLiteral("all found"));
-    } else if (greeting.contains(QLatin1String(" lacks the call "))) {
-        report.failed(calls, greeting, QStringLiteral("use a complete phone-link DLL"));
+    } else if (host.failure == StartFailure::CallMissing) {
+        report.failed(calls, host.text, todo);
         report.passed(needs, QStringLiteral("all found"));
-    } else if (greeting.contains(QLatin1String("(Windows error 126)"))) {
-        report.failed(needs, greeting,
-                      QStringLiteral("put the DLLs it needs beside it; they come with it"));
+    } else if (host.failure == StartFailure::NeedsDll) {
+        report.failed(needs, host.text, todo);
         report.noted(calls, QStringLiteral("not known, since the DLL did not load"));
-    } else if (hostAnswered) {
-        report.failed(QStringLiteral("Wine bridge"), greeting,
-                      QStringLiteral("act on the message"));
     } else {
+        if (host.failure != StartFailure::NoWine32 && host.failure != StartFailure::No32BitKernel) {
+            report.failed(QStringLiteral("Wine bridge"), host.text, todo);
+        }
         report.noted(calls, QStringLiteral("not tried, since the bridge's host did not start"));
+    }
+}
+
+void checkBridge(const bridge::BridgeSettings& settings, const QString& file,
+                 QLibrary& bridgeLibrary, DoctorReport& report) {
+    const QString wine = decoded(settings.wine);
+    const QString wineFound = wine.contains(QLatin1Char('/'))
+                                  ? (QFileInfo(wine).isExecutable() ? wine : QString())
+                                  : QStandardPaths::findExecutable(wine);
+    const QString dll = decoded(settings.dll);
+    const QString kind = !dll.isEmpty() && QFileInfo(dll).isFile() ? peKind(dll) : QString();
+    HostStart host;
+    // Only a DLL that may load is worth starting Wine for.
+    if (!wineFound.isEmpty() && kind == QLatin1String("a 32-bit Windows DLL")) {
+        host = startHost(bridgeLibrary);
+    }
+    checkWine(wine, wineFound, host, report);
+    checkPrefix(decoded(settings.prefix), file, host.tried && bridge::hostAnswered(host.failure),
+                report);
+    if (checkDllFile(dll, kind, file, report)) {
+        if (host.tried) {
+            checkHostedDll(host, report);
+        } else {
+            report.noted(QStringLiteral("DLL's calls"),
+                         QStringLiteral("not tried, since the bridge's host did not start"));
+        }
     }
 }
 
@@ -308,7 +329,7 @@ void checkPlatform(Module1& module, DoctorReport& report) {
     const bool bridge = loaded.load() && loaded.resolve("GbpBridgeStartHost") != nullptr;
     if (!read) {
         report.failed(QStringLiteral("Wine bridge settings"), decoded(unread),
-                      QStringLiteral("correct what the message names"));
+                      said(bridge::startFailureTodo(bridge::StartFailure::SettingsUnreadable)));
     } else if (bridge) {
         checkBridge(settings, file, loaded, report);
         checkComPorts(settings, file, report);

@@ -51,8 +51,9 @@ bool parseBridgeSettings(const std::string& text, const std::string& source,
     std::istringstream lines(text);
     std::string line;
     for (int number = 1; std::getline(lines, line); ++number) {
-        const std::string content = trimmed(line.substr(0, line.find('#')));
-        if (content.empty()) {
+        // Only a whole line is a comment: a path may hold a '#' as any other character.
+        const std::string content = trimmed(line);
+        if (content.empty() || content.front() == '#') {
             continue;
         }
         const auto equals = content.find('=');

@@ -62,6 +62,8 @@ typedef struct GbpCalls {
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <type_traits>
 
 namespace hideaway {
 
@@ -92,6 +94,24 @@ constexpr bool gbpCallAt(std::size_t ordinal, GbpCall& call) {
     }
     call = static_cast<GbpCall>(ordinal);
     return true;
+}
+
+/// Looks each of the six calls up by its exported name with find (a name to an address or null)
+/// and fills calls; the names of those missing, joined by ", ", empty when all six are there.
+/// Shared by every loader (Module1, the bridge's host), so that all name a fault alike.
+template <typename Find>
+std::string findGbpCalls(GbpCalls& calls, Find&& find) {
+    std::string missing;
+    const auto look = [&](auto& target, const char* name) {
+        target = reinterpret_cast<std::remove_reference_t<decltype(target)>>(find(name));
+        if (target == nullptr) {
+            missing += (missing.empty() ? "" : ", ") + std::string(name);
+        }
+    };
+#define GBP_LOOK(name, parameters, arguments) look(calls.name, #name);
+    GBP_FOR_EACH_CALL(GBP_LOOK)
+#undef GBP_LOOK
+    return missing;
 }
 
 }  // namespace hideaway

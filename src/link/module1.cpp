@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <type_traits>
 #include <utility>
 
 #include "app_error.h"
@@ -64,18 +63,9 @@ QString Module1::hostedLibrary() {
 // All six at once: an operation that stops half-way (a slot emptied, and then no call to read it
 // back) costs the user's data, so a library that cannot finish every operation starts none.
 void Module1::resolveAll() {
-    QStringList missing;
-    const auto find = [&](auto& target, const char* name) {
-        target =
-            reinterpret_cast<std::remove_reference_t<decltype(target)>>(m_library.resolve(name));
-        if (target == nullptr) {
-            missing << QLatin1String(name);
-        }
-    };
-#define HIDEAWAY_FIND(name, parameters, arguments) find(m_calls.name, #name);
-    GBP_FOR_EACH_CALL(HIDEAWAY_FIND)
-#undef HIDEAWAY_FIND
-    if (missing.isEmpty()) {
+    const std::string missing =
+        findGbpCalls(m_calls, [this](const char* name) { return m_library.resolve(name); });
+    if (missing.empty()) {
         return;
     }
     // The full path: a user who put a vendor's library in place can tell which file lacks the
@@ -84,7 +74,7 @@ void Module1::resolveAll() {
     m_calls = {};
     m_library.unload();
     throw AppError(ErrorCode::EntryPointMissing,
-                   QStringLiteral("%1 in %2").arg(missing.join(QStringLiteral(", ")), file));
+                   QStringLiteral("%1 in %2").arg(QString::fromStdString(missing), file));
 }
 
 template <typename Fn>

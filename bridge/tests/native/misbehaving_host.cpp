@@ -37,7 +37,7 @@ int main() {
     const char* how = std::getenv("HIDEAWAY_TEST_MISBEHAVE");
     const bool wrongEcho = how != nullptr && std::strcmp(how, "wrong echo") == 0;
     const std::string text = "misbehaving host";
-    const HelloHeader header{kProtocolVersion, 1, static_cast<std::uint32_t>(text.size())};
+    const HelloHeader header{kProtocolVersion, 0, static_cast<std::uint32_t>(text.size())};
     BridgeHello hello{};
     if (!writeAll(kHelloMagic, sizeof kHelloMagic) || !writeAll(&header, sizeof header) ||
         !writeAll(text.data(), text.size()) || !readExactly(&hello, sizeof hello)) {

@@ -1,6 +1,7 @@
-// The bridge with its host's core built natively in place of gbp-host.exe under Wine: a call
-// past its limit, a program killed in the middle of a call, answers that break the exchange, and
-// a start that is answered by something else than the host.
+// The bridge with its host's core built natively in place of gbp-host.exe under Wine: answers
+// that break the exchange, a start that is answered by something else than the host, doctor's
+// reading of why a host did not start. A call past its limit and a program killed while its host
+// is stuck run over both hosts, the Wine one where Wine runs.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -53,8 +54,10 @@ private slots:
     void init() { QVERIFY(renew()); }
 
     void roundTripThroughTheNativeHost();
+    void callPastItsLimitEndsTheHost_data();
     void callPastItsLimitEndsTheHost();
-    void programKilledInACallTakesItsHost();
+    void programKilledTakesItsHost_data();
+    void programKilledTakesItsHost();
     void ctrlCLetsTheHostFinishItsCall();
     void brokenAnswerEndsTheHost_data();
     void brokenAnswerEndsTheHost();
@@ -67,9 +70,15 @@ private slots:
     void settingsChooseTheLibrary();
     void doctorChecksWhatNeedsNoHost_data();
     void doctorChecksWhatNeedsNoHost();
+    void doctorReadsWhyTheHostDidNotStart_data();
+    void doctorReadsWhyTheHostDidNotStart();
 
 private:
     QProcessEnvironment environment(const QString& library) const;
+    /// The environment for the library's file (named without its suffix) on the host: the native
+    /// host with a native library, or gbp-host.exe under Wine with the DLL, in a prefix of this
+    /// test's own; skips where Wine cannot run.
+    QProcessEnvironment hostEnvironment(const QString& host, const QString& library);
     Run run(const QStringList& arguments, const QProcessEnvironment& environment);
     /// The environment with wine-bridge.conf holding text in a configuration folder of the
     /// test's own (none for empty text), and neither HIDEAWAY_GBP_LIBRARY nor HIDEAWAY_GBP_DLL.
@@ -88,6 +97,41 @@ QProcessEnvironment TestBridgeNative::environment(const QString& library) const 
     environment.remove(QStringLiteral("HIDEAWAY_PHONE_SETTINGS"));
     environment.remove(QStringLiteral("HIDEAWAY_GBP_TIMEOUT"));
     return environment;
+}
+
+/// Why the Wine rows cannot run here, or empty once this test's prefix is made.
+QString wineMissing() {
+    static const QString why = [] {
+        QProcessEnvironment wine = QProcessEnvironment::systemEnvironment();
+        wine.insert(QStringLiteral("WINEPREFIX"), QStringLiteral(WINE_PREFIX));
+        wine.insert(QStringLiteral("WINEDEBUG"), QStringLiteral("-all"));
+        for (const QStringList& command :
+             {QStringList{QStringLiteral("wine"), QStringLiteral("wineboot"),
+                          QStringLiteral("--init")},
+              QStringList{QStringLiteral("wineserver"), QStringLiteral("-w")}}) {
+            QProcess process;
+            process.setProcessEnvironment(wine);
+            process.start(command.first(), command.mid(1));
+            if (!process.waitForFinished(300000) || process.exitCode() != 0) {
+                return QStringLiteral("Wine cannot run here: ") +
+                       QString::fromLocal8Bit(process.readAllStandardError()).section(u'\n', 0, 0);
+            }
+        }
+        return QString();
+    }();
+    return why;
+}
+
+QProcessEnvironment TestBridgeNative::hostEnvironment(const QString& host, const QString& library) {
+    if (host == QLatin1String("native")) {
+        return environment(library == QLatin1String("GBP")
+                               ? QStringLiteral(PHONE_LIBRARY)
+                               : QStringLiteral(NATIVE_LIBRARIES "/lib%1.so").arg(library));
+    }
+    QProcessEnvironment wine = environment(QStringLiteral(TEST_DLLS "/%1.dll").arg(library));
+    wine.remove(QStringLiteral("HIDEAWAY_WINE"));
+    wine.insert(QStringLiteral("WINEPREFIX"), QStringLiteral(WINE_PREFIX));
+    return wine;
 }
 
 Run TestBridgeNative::run(const QStringList& arguments, const QProcessEnvironment& environment) {
@@ -120,8 +164,18 @@ void TestBridgeNative::roundTripThroughTheNativeHost() {
     QCOMPARE(readFile(path(QStringLiteral("target.bin"))), content);
 }
 
+void TestBridgeNative::callPastItsLimitEndsTheHost_data() {
+    QTest::addColumn<QString>("host");
+    QTest::addRow("native host") << QStringLiteral("native");
+    QTest::addRow("gbp-host.exe under Wine") << QStringLiteral("Wine");
+}
+
 void TestBridgeNative::callPastItsLimitEndsTheHost() {
-    QProcessEnvironment limited = environment(QStringLiteral(NEVER_RETURNS));
+    QFETCH(QString, host);
+    if (host == QLatin1String("Wine") && !wineMissing().isEmpty()) {
+        QSKIP(qPrintable(wineMissing()));
+    }
+    QProcessEnvironment limited = hostEnvironment(host, QStringLiteral("GBP-never-returns"));
     limited.insert(QStringLiteral("HIDEAWAY_GBP_TIMEOUT"), QStringLiteral("2"));
     const QString target = path(QStringLiteral("target.bin"));
     QProcess download;
@@ -130,35 +184,54 @@ void TestBridgeNative::callPastItsLimitEndsTheHost() {
                    {QStringLiteral("download"), QStringLiteral("1"), target});
     QVERIFY(download.waitForStarted());
     QList<qint64> hosts;
-    QTRY_VERIFY_WITH_TIMEOUT(!(hosts = hostsOf(download.processId())).isEmpty(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!(hosts = hostsOf(download.processId())).isEmpty(), 60000);
 
-    QVERIFY(download.waitForFinished(20000));
+    QVERIFY(download.waitForFinished(60000));
     QCOMPARE(download.exitCode(), 1);
     const QString err = QString::fromUtf8(download.readAllStandardError());
-    QVERIFY2(err.contains(QStringLiteral("wine bridge: the library " NEVER_RETURNS
-                                         " did not answer ReadNVMFile in 2 s, so its host was "
-                                         "ended; the next InitGBPMode starts a new host\n")),
+    QVERIFY2(err.contains(QStringLiteral(" did not answer ReadNVMFile in 2 s, so its host was "
+                                         "ended; the next InitGBPMode starts a new host\n")) &&
+                 err.contains(QStringLiteral("wine bridge: the library ")) &&
+                 err.contains(QStringLiteral("GBP-never-returns.")),
              qPrintable(err));
     QVERIFY(!QFile::exists(target));
     QVERIFY(processEnded(hosts.first()));
 
-    QCOMPARE(run({QStringLiteral("check")}, limited).status, 0);
+    QCOMPARE(run({QStringLiteral("check")}, hostEnvironment(host, QStringLiteral("GBP"))).status,
+             0);
 }
 
-void TestBridgeNative::programKilledInACallTakesItsHost() {
+void TestBridgeNative::programKilledTakesItsHost_data() {
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("library");
+    for (const QString& host : {QStringLiteral("native"), QStringLiteral("Wine")}) {
+        QTest::addRow("%s host, in a call that never returns", qPrintable(host))
+            << host << QStringLiteral("GBP-never-returns");
+        QTest::addRow("%s host, in a load that never ends", qPrintable(host))
+            << host << QStringLiteral("GBP-blocks-in-load");
+    }
+}
+
+// The host's watch ends it: nothing of the program is left to end it otherwise.
+void TestBridgeNative::programKilledTakesItsHost() {
+    QFETCH(QString, host);
+    QFETCH(QString, library);
+    if (host == QLatin1String("Wine") && !wineMissing().isEmpty()) {
+        QSKIP(qPrintable(wineMissing()));
+    }
     QProcess download;
-    download.setProcessEnvironment(environment(QStringLiteral(NEVER_RETURNS)));
+    download.setProcessEnvironment(hostEnvironment(host, library));
     download.start(QStringLiteral(CLI_PATH), {QStringLiteral("download"), QStringLiteral("1"),
                                               path(QStringLiteral("target.bin"))});
     QVERIFY(download.waitForStarted());
     QList<qint64> hosts;
-    QTRY_VERIFY_WITH_TIMEOUT(!(hosts = hostsOf(download.processId())).isEmpty(), 10000);
-    // Long enough for the host to be inside ReadNVMFile, which never returns.
-    QTest::qWait(1000);
+    QTRY_VERIFY_WITH_TIMEOUT(!(hosts = hostsOf(download.processId())).isEmpty(), 60000);
+    // Long enough for the host to be inside the load or the call, which never end.
+    QTest::qWait(host == QLatin1String("Wine") ? 5000 : 1000);
     QCOMPARE(::kill(static_cast<pid_t>(download.processId()), SIGKILL), 0);
     QVERIFY(download.waitForFinished(5000));
 
-    QTRY_VERIFY_WITH_TIMEOUT(processEnded(hosts.first()), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(processEnded(hosts.first()), 5000);
 }
 
 // A terminal's Ctrl-C reaches the command line's whole process group. The command line stops
@@ -297,7 +370,7 @@ void TestBridgeNative::hostKeepsLengthsWithinItsBuffer() {
     const QByteArray headerBytes = take(host, sizeof header);
     QCOMPARE(headerBytes.size(), qsizetype{sizeof header});
     std::memcpy(&header, headerBytes.constData(), sizeof header);
-    QCOMPARE(header.loaded, 1);
+    QCOMPARE(header.failure, 0);
     take(host, header.textLength);
 
     QVERIFY(send(host, Request{operation, 18, 9, 1, kMaxTransfer + 1000}));
@@ -421,6 +494,60 @@ void TestBridgeNative::doctorChecksWhatNeedsNoHost() {
         doctor.out.startsWith(QStringLiteral("ok       library: " BRIDGE_LIBRARY ", chosen by ") +
                               configFile() + QLatin1Char('\n')),
         qPrintable(doctor.out));
+}
+
+void TestBridgeNative::doctorReadsWhyTheHostDidNotStart_data() {
+    QTest::addColumn<bool>("wine32");
+    QTest::addColumn<QString>("line");
+    // Debian's wine runs its 64-bit half alone, which cannot run the 32-bit host.
+    QTest::addRow("a wine without its 32-bit half")
+        << false
+        << QStringLiteral(
+               "PROBLEM  Wine's 32-bit half: Wine's 32-bit half is not installed, which the "
+               "32-bit host needs; to do: install Debian's packages wine and wine32:i386 (first "
+               "`dpkg --add-architecture i386`)\n");
+    // The native host cannot load a Windows DLL, as a real host cannot load a broken one.
+    QTest::addRow("a DLL that does not load")
+        << true
+        << QStringLiteral(
+               "ok       Wine's 32-bit half: the bridge's host, a 32-bit Windows "
+               "program, runs\n");
+}
+
+void TestBridgeNative::doctorReadsWhyTheHostDidNotStart() {
+    QFETCH(bool, wine32);
+    QFETCH(QString, line);
+    // A wine in a folder of Debian's layout: its halves in ../lib/wine.
+    const QString wine = path(QStringLiteral("usr/bin/wine"));
+    const QString halves = path(QStringLiteral("usr/lib/wine/"));
+    QVERIFY(QDir().mkpath(QFileInfo(wine).path()) && QDir().mkpath(halves));
+    QVERIFY(QFile::link(QStringLiteral(FAKE_WINE), wine));
+    for (const QString& half : wine32
+                                   ? QStringList{QStringLiteral("wine"), QStringLiteral("wine64")}
+                                   : QStringList{QStringLiteral("wine64")}) {
+        QVERIFY(QFile::link(QStringLiteral("/bin/true"), halves + half));
+    }
+    QProcessEnvironment settings = configured("dll = " TEST_DLLS "/GBP.dll\n");
+    settings.insert(QStringLiteral("HIDEAWAY_WINE"), wine);
+    if (!wine32) {
+        settings.insert(QStringLiteral("HIDEAWAY_TEST_HOST"), QStringLiteral("/bin/false"));
+    }
+
+    const Run doctor = run({QStringLiteral("doctor")}, settings);
+
+    QCOMPARE(doctor.status, 1);
+    QVERIFY2(doctor.out.contains(QLatin1Char('\n') + line), qPrintable(doctor.out));
+    if (wine32) {
+        QVERIFY2(doctor.out.contains(QStringLiteral("\nPROBLEM  Wine bridge: " TEST_DLLS
+                                                    "/GBP.dll did not load (")) &&
+                     doctor.out.contains(QStringLiteral(
+                         "; to do: use the phone vendor's GBP.dll as it came; the message says "
+                         "what the system found wrong\n")),
+                 qPrintable(doctor.out));
+    } else {
+        QVERIFY2(!doctor.out.contains(QStringLiteral("ok       Wine's 32-bit half")),
+                 qPrintable(doctor.out));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestBridgeNative)
