@@ -74,14 +74,21 @@ Outcome runWine(const std::string& wine, const std::vector<std::string>& argumen
 }
 
 /// The words for a command of Wine's that failed in the prefix.
-StartFailure prefixFailed(const Outcome& outcome, const std::string& prefix, std::string& text) {
+StartFailure prefixFailed(const Outcome& outcome, const std::string& wine,
+                          const std::string& prefix, std::string& text) {
     if (outcome.failure != StartFailure::PrefixNotPrepared) {
         text = outcome.text;
         return outcome.failure;
     }
     text = startFailureText(StartFailure::PrefixNotPrepared, outcome.command,
                             prefix + " (" + outcome.how + ")");
-    return StartFailure::PrefixNotPrepared;
+    // Wine fails so at its first command where it cannot run 32-bit programs.
+    const StartFailure trouble = outcome.exited ? wine32Trouble(wine) : StartFailure::None;
+    if (trouble == StartFailure::None) {
+        return StartFailure::PrefixNotPrepared;
+    }
+    text += ": " + startFailureText(trouble);
+    return trouble;
 }
 
 std::string readWhole(const std::filesystem::path& file, bool& exists) {
@@ -125,7 +132,7 @@ StartFailure registerComPorts(const BridgeSettings& settings,
         const Outcome outcome = runWine(settings.wine, arguments, environment, deadline);
         // Removing a port that was never there fails, and leaves what was wanted.
         if (!outcome.succeeded && !(device.empty() && outcome.exited)) {
-            return prefixFailed(outcome, settings.prefix, text);
+            return prefixFailed(outcome, settings.wine, settings.prefix, text);
         }
     }
     std::ofstream(stamp) << wanted;
@@ -203,7 +210,7 @@ StartFailure prepareWinePrefix(const BridgeSettings& settings,
     if (access((settings.prefix + "/system.reg").c_str(), F_OK) != 0) {
         const Outcome made = runWine(settings.wine, {"wineboot", "--init"}, environment, deadline);
         if (!made.succeeded) {
-            return prefixFailed(made, settings.prefix, text);
+            return prefixFailed(made, settings.wine, settings.prefix, text);
         }
     }
     const StartFailure ports = registerComPorts(settings, environment, deadline, text);

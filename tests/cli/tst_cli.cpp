@@ -164,6 +164,7 @@ private slots:
     void verbosity();
     void pathsAreWrittenAsTheSystemWritesThem();
     void doctorSaysTheSimulatedPhoneIsNoPhone();
+    void doctorNamesTheCallALibraryLacks();
 
 private:
     Run run(const QStringList& arguments, const QByteArray& settings = {},
@@ -1165,7 +1166,8 @@ void CliTest::verbosity() {
     }
     const Run result = run(arguments);
 
-    QCOMPARE(result.status, 0);
+    // A quiet run says nothing of its own; whatever it said is a failure's only trace.
+    QVERIFY2(result.status == 0, qPrintable(result.err + result.out));
     const QRegularExpressionMatch shown =
         QRegularExpression(QStringLiteral("\nlibrary: (.*), chosen by [^\n]+\n")).match(result.err);
     QCOMPARE(shown.hasMatch(), steps);
@@ -1237,6 +1239,28 @@ void CliTest::doctorSaysTheSimulatedPhoneIsNoPhone() {
     QCOMPARE(library.captured(2), chosen);
     QVERIFY2(doctor.out.contains(phone), qPrintable(doctor.out));
     // None of the six calls was made: the simulated phone made nothing in its folder.
+    QCOMPARE(QDir(m_phone->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList());
+}
+
+// Through each system's own loader: the library's file and the call, before any call is made.
+void CliTest::doctorNamesTheCallALibraryLacks() {
+    const QString library = QStringLiteral(HIDEAWAY_FIVE_CALLS_PATH);
+    const Run doctor = run({QStringLiteral("doctor")}, {}, [&library](QProcess& process) {
+        QProcessEnvironment environment = process.processEnvironment();
+        environment.insert(QStringLiteral("HIDEAWAY_GBP_LIBRARY"), library);
+        process.setProcessEnvironment(environment);
+    });
+
+    QCOMPARE(doctor.status, 1);
+    const QRegularExpressionMatch named =
+        QRegularExpression(QStringLiteral("^PROBLEM  library: Can't find DLL entry point: "
+                                          "ReadNVMFile in (.*), chosen by HIDEAWAY_GBP_LIBRARY; "
+                                          "to do: use a complete phone-link library\n$"))
+            .match(doctor.out);
+    QVERIFY2(named.hasMatch(), qPrintable(doctor.out + doctor.err));
+    QCOMPARE(QFileInfo(named.captured(1)).absoluteFilePath(),
+             QFileInfo(library).absoluteFilePath());
     QCOMPARE(QDir(m_phone->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
              QStringList());
 }
