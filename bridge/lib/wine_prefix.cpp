@@ -29,8 +29,9 @@ struct Outcome {
     std::string how;
     /// Whether it exited with 0; false also when it was killed or ran past the deadline.
     bool succeeded = false;
-    /// Whether it ended by itself (with any status) before the deadline.
+    /// Whether it ended by itself (with any status) before the deadline, and its status then.
     bool exited = false;
+    int exitStatus = -1;
 };
 
 std::string shownCommand(const std::vector<std::string>& argv) {
@@ -63,7 +64,8 @@ Outcome runWine(const std::string& wine, const std::vector<std::string>& argumen
     int status = -1;
     const std::string how = reapGroup(pid, deadline, finished, status);
     outcome.exited = finished && status != -1 && WIFEXITED(status);
-    outcome.succeeded = outcome.exited && WEXITSTATUS(status) == 0;
+    outcome.exitStatus = outcome.exited ? WEXITSTATUS(status) : -1;
+    outcome.succeeded = outcome.exitStatus == 0;
     if (!outcome.succeeded) {
         const std::string seconds = std::to_string(HostProcess::kStartLimit.count());
         outcome.failure = StartFailure::PrefixNotPrepared;
@@ -82,8 +84,10 @@ StartFailure prefixFailed(const Outcome& outcome, const std::string& wine,
     }
     text = startFailureText(StartFailure::PrefixNotPrepared, outcome.command,
                             prefix + " (" + outcome.how + ")");
-    // Wine fails so at its first command where it cannot run 32-bit programs.
-    const StartFailure trouble = outcome.exited ? wine32Trouble(wine) : StartFailure::None;
+    // 126: Debian's wine script found Wine's loader but could not run it, as where the system
+    // runs no 32-bit program.
+    const StartFailure trouble =
+        outcome.exitStatus == 126 ? wine32Trouble(wine) : StartFailure::None;
     if (trouble == StartFailure::None) {
         return StartFailure::PrefixNotPrepared;
     }

@@ -1,7 +1,6 @@
 // The command line through the Wine bridge to the simulated phone built as a Windows GBP.dll:
-// what only the bridge can get wrong (a host that dies, a DLL that does not load, no Wine). A
-// call past its limit and a program killed while its host is stuck run over both hosts in
-// tst_bridge_native.
+// what only the bridge can get wrong (a host that dies, a DLL that does not load, no Wine); the
+// call limit and the host's watch are tried over both hosts in tst_bridge_native.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -111,9 +110,9 @@ void TestBridge::roundTripThroughTheBridge() {
             QStringLiteral("(?:^|\n)library: (.+) \\(Wine bridge to (.+)\\), (.+)\n"))
             .match(check.err);
     QVERIFY2(library.hasMatch(), qPrintable(check.err));
-    QCOMPARE(library.captured(1), QStringLiteral(BRIDGE_LIBRARY));
-    QCOMPARE(library.captured(2), dll);
-    QCOMPARE(library.captured(3), QStringLiteral("chosen by HIDEAWAY_GBP_LIBRARY"));
+    QCOMPARE(library.capturedTexts().mid(1),
+             (QStringList{QStringLiteral(BRIDGE_LIBRARY), dll,
+                          QStringLiteral("chosen by HIDEAWAY_GBP_LIBRARY")}));
     QCOMPARE(run({QStringLiteral("download"), QStringLiteral("2"), target}).status, 0);
     QCOMPARE(readFile(target), content);
     QCOMPARE(run({QStringLiteral("clear"), QStringLiteral("2")}).status, 0);
@@ -218,22 +217,17 @@ void TestBridge::hostThatCannotStartTouchesNoSlot() {
 }
 
 void TestBridge::settingsFileNamesTheDllAndTheComPorts() {
-    QTemporaryDir config;
-    QVERIFY(config.isValid());
-    QVERIFY(QDir().mkpath(config.filePath(QStringLiteral("hideaway100k"))));
-    const QString file = config.filePath(QStringLiteral("hideaway100k/wine-bridge.conf"));
-    QVERIFY(writeFile(file, "# the phone\ndll = " TEST_DLLS "/GBP.dll\ncom2 = /dev/null\n"));
+    const QString file = configFile();
+    const QProcessEnvironment settings =
+        configured("# the phone\ndll = " TEST_DLLS "/GBP.dll\ncom2 = /dev/null\n");
     QVERIFY(writeFile(phoneFile(1), "hello"));
-    QProcessEnvironment configured = environment();
-    configured.remove(QStringLiteral("HIDEAWAY_GBP_DLL"));
-    configured.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
 
-    QCOMPARE(run({QStringLiteral("check")}, configured).status, 0);
+    QCOMPARE(run({QStringLiteral("check")}, settings).status, 0);
     const QString link = qEnvironmentVariable("WINEPREFIX") + QStringLiteral("/dosdevices/com2");
     QCOMPARE(QFile::symLinkTarget(link), QStringLiteral("/dev/null"));
     // Also where Wine makes the links from whenever its server starts.
     QProcess query;
-    query.setProcessEnvironment(configured);
+    query.setProcessEnvironment(settings);
     query.start(QStringLiteral("wine"), {QStringLiteral("reg"), QStringLiteral("query"),
                                          QStringLiteral("HKLM\\Software\\Wine\\Ports"),
                                          QStringLiteral("/v"), QStringLiteral("COM2")});
@@ -242,7 +236,7 @@ void TestBridge::settingsFileNamesTheDllAndTheComPorts() {
 
     // A line the bridge does not understand stops it before any slot is touched.
     QVERIFY(writeFile(file, "dll = " TEST_DLLS "/GBP.dll\nport = 2\n"));
-    const Run refused = run({QStringLiteral("clear"), QStringLiteral("1")}, configured);
+    const Run refused = run({QStringLiteral("clear"), QStringLiteral("1")}, settings);
     QCOMPARE(refused.status, 1);
     QVERIFY2(refused.err.contains(
                  file + QStringLiteral(" line 2: port: not a setting of the "
