@@ -1,10 +1,8 @@
 // A phone-link library whose load never finishes: its static initialiser blocks, as a vendor's
 // DllMain may (a DLL's initialisers run inside its DllMain, under Windows' loader lock; a native
-// library's in its constructor).
+// library's in its constructor). It needs no calls, since none is ever reached.
 #include <chrono>
 #include <thread>
-
-#include "empty_phone_calls.h"
 
 namespace {
 
@@ -14,17 +12,6 @@ bool blockForEver() {
     }
 }
 
-const bool gLoaded = blockForEver();
+[[maybe_unused]] const bool gLoaded = blockForEver();
 
 }  // namespace
-
-extern "C" {
-
-GBP_API int16_t GBP_CALL WriteNVMFile(uint8_t, uint8_t, uint8_t*, int32_t) {
-    return gLoaded ? 0 : -1;
-}
-GBP_API int16_t GBP_CALL ReadNVMFile(uint8_t, uint8_t, uint8_t*, int32_t) {
-    return 0;
-}
-
-}  // extern "C"

@@ -1,11 +1,10 @@
 // The command line through the Wine bridge to the simulated phone built as a Windows GBP.dll:
 // what only the bridge can get wrong (a host that dies, a DLL that does not load, no Wine); the
-// call limit and the host's watch are tried over both hosts in tst_bridge_native.
+// round trip, the call limit and the host's watch are tried over both hosts in tst_bridge_native.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -34,7 +33,6 @@ class TestBridge : public QObject {
 private slots:
     void init();
 
-    void roundTripThroughTheBridge();
     void hostKilledDuringASlowWrite();
     void hostThatCannotStartTouchesNoSlot_data();
     void hostThatCannotStartTouchesNoSlot();
@@ -88,35 +86,6 @@ Run TestBridge::run(const QStringList& arguments, const QProcessEnvironment& env
     result.out = QString::fromUtf8(process.readAllStandardOutput());
     result.err = QString::fromUtf8(process.readAllStandardError());
     return result;
-}
-
-void TestBridge::roundTripThroughTheBridge() {
-    const QByteArray content = randomBytes(20990, 2);
-    const QString source = m_files->filePath(QStringLiteral("source.bin"));
-    const QString target = m_files->filePath(QStringLiteral("target.bin"));
-    QVERIFY(writeFile(source, content));
-
-    QCOMPARE(run({QStringLiteral("upload"), QStringLiteral("2"), source}).status, 0);
-    QCOMPARE(readFile(phoneFile(2)), content);
-    const Run check = run({QStringLiteral("check")});
-    QCOMPARE(check.status, 0);
-    QVERIFY2(check.out.contains(QStringLiteral("\n2     18/10     20990\n")),
-             qPrintable(check.out));
-    // The bridge is named with the DLL it hosts, as Windows names that.
-    const QString dll =
-        QStringLiteral("Z:" TEST_DLLS "/GBP.dll").replace(QLatin1Char('/'), QLatin1Char('\\'));
-    const QRegularExpressionMatch library =
-        QRegularExpression(
-            QStringLiteral("(?:^|\n)library: (.+) \\(Wine bridge to (.+)\\), (.+)\n"))
-            .match(check.err);
-    QVERIFY2(library.hasMatch(), qPrintable(check.err));
-    QCOMPARE(library.capturedTexts().mid(1),
-             (QStringList{QStringLiteral(BRIDGE_LIBRARY), dll,
-                          QStringLiteral("chosen by HIDEAWAY_GBP_LIBRARY")}));
-    QCOMPARE(run({QStringLiteral("download"), QStringLiteral("2"), target}).status, 0);
-    QCOMPARE(readFile(target), content);
-    QCOMPARE(run({QStringLiteral("clear"), QStringLiteral("2")}).status, 0);
-    QCOMPARE(readFile(phoneFile(2)), QByteArray());
 }
 
 void TestBridge::hostKilledDuringASlowWrite() {

@@ -1,10 +1,11 @@
-// The bridge with its host's core built natively in place of gbp-host.exe under Wine: a round
-// trip, a Ctrl-C, answers that break the exchange and lengths past a buffer. A call past its limit
+// The bridge with its host's core built natively in place of gbp-host.exe under Wine: a Ctrl-C,
+// answers that break the exchange and lengths past a buffer. A round trip, a call past its limit
 // and a program killed while its host is stuck run over both hosts, the Wine one where Wine runs.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -46,8 +47,9 @@ class TestBridgeNative : public QObject, private ScratchFolder {
 private slots:
     void init() { QVERIFY(renew()); }
 
-    void roundTripThroughTheNativeHost();
-    void callPastItsLimitEndsTheHost_data();
+    void roundTripThroughTheBridge_data() { hosts(); }
+    void roundTripThroughTheBridge();
+    void callPastItsLimitEndsTheHost_data() { hosts(); }
     void callPastItsLimitEndsTheHost();
     void programKilledTakesItsHost_data();
     void programKilledTakesItsHost();
@@ -58,6 +60,8 @@ private slots:
     void hostKeepsLengthsWithinItsBuffer();
 
 private:
+    /// One row for each host.
+    static void hosts();
     QProcessEnvironment environment(const QString& library) const {
         return nativeBridge(path(), library);
     }
@@ -105,27 +109,46 @@ QProcessEnvironment TestBridgeNative::hostEnvironment(const QString& host, const
     return wine;
 }
 
-void TestBridgeNative::roundTripThroughTheNativeHost() {
-    const QByteArray content = randomBytes(20990, 4);
-    QVERIFY(writeFile(path(QStringLiteral("source.bin")), content));
-    const QProcessEnvironment phone = environment(QStringLiteral(PHONE_LIBRARY));
-
-    QCOMPARE(
-        run({QStringLiteral("upload"), QStringLiteral("4"), path(QStringLiteral("source.bin"))},
-            phone)
-            .status,
-        0);
-    const Run download =
-        run({QStringLiteral("download"), QStringLiteral("4"), path(QStringLiteral("target.bin"))},
-            phone);
-    QCOMPARE(download.status, 0);
-    QCOMPARE(readFile(path(QStringLiteral("target.bin"))), content);
-}
-
-void TestBridgeNative::callPastItsLimitEndsTheHost_data() {
+void TestBridgeNative::hosts() {
     QTest::addColumn<QString>("host");
     QTest::addRow("native host") << QStringLiteral("native");
     QTest::addRow("gbp-host.exe under Wine") << QStringLiteral("Wine");
+}
+
+void TestBridgeNative::roundTripThroughTheBridge() {
+    QFETCH(QString, host);
+    if (host == QLatin1String("Wine") && !wineMissing().isEmpty()) {
+        QSKIP(qPrintable(wineMissing()));
+    }
+    const QByteArray content = randomBytes(20990, 2);
+    const QString source = path(QStringLiteral("source.bin"));
+    const QString target = path(QStringLiteral("target.bin"));
+    QVERIFY(writeFile(source, content));
+    const QProcessEnvironment phone = hostEnvironment(host, QStringLiteral("GBP"));
+
+    QCOMPARE(run({QStringLiteral("upload"), QStringLiteral("2"), source}, phone).status, 0);
+    QCOMPARE(readFile(path(QStringLiteral("nvm-18-10.bin"))), content);
+    const Run check = run({QStringLiteral("check")}, phone);
+    QCOMPARE(check.status, 0);
+    QVERIFY2(check.out.contains(QStringLiteral("\n2     18/10     20990\n")),
+             qPrintable(check.out));
+    // The bridge is named with the library it hosts, a DLL as Windows names that.
+    const QString hosted = host == QLatin1String("native")
+                               ? QStringLiteral(PHONE_LIBRARY)
+                               : QStringLiteral("Z:" TEST_DLLS "/GBP.dll")
+                                     .replace(QLatin1Char('/'), QLatin1Char('\\'));
+    const QRegularExpressionMatch library =
+        QRegularExpression(
+            QStringLiteral("(?:^|\n)library: (.+) \\(Wine bridge to (.+)\\), (.+)\n"))
+            .match(check.err);
+    QVERIFY2(library.hasMatch(), qPrintable(check.err));
+    QCOMPARE(library.capturedTexts().mid(1),
+             (QStringList{QStringLiteral(BRIDGE_LIBRARY), hosted,
+                          QStringLiteral("chosen by HIDEAWAY_GBP_LIBRARY")}));
+    QCOMPARE(run({QStringLiteral("download"), QStringLiteral("2"), target}, phone).status, 0);
+    QCOMPARE(readFile(target), content);
+    QCOMPARE(run({QStringLiteral("clear"), QStringLiteral("2")}, phone).status, 0);
+    QCOMPARE(readFile(path(QStringLiteral("nvm-18-10.bin"))), QByteArray());
 }
 
 void TestBridgeNative::callPastItsLimitEndsTheHost() {
