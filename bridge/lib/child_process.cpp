@@ -29,7 +29,8 @@ std::string describe(const siginfo_t& info) {
 }
 
 /// Waits until deadline for pid to end, leaving it unreaped, so that its group cannot be taken
-/// by another process yet. False while it still runs; info.si_pid 0 when it is no child.
+/// by another process yet (a kill of the group may follow). False while it still runs;
+/// info.si_pid 0 when it is no child.
 bool waitEnded(pid_t pid, Clock::time_point deadline, siginfo_t& info) {
     for (auto pause = std::chrono::milliseconds(1);;
          pause = std::min(pause * 2, std::chrono::milliseconds(20))) {
@@ -70,8 +71,10 @@ pid_t spawnInGroup(const std::vector<std::string>& argv,
 std::string reapGroup(pid_t pid, Clock::time_point deadline, bool& finished, int& status) {
     siginfo_t info{};
     finished = waitEnded(pid, deadline, info);
-    // Whatever the child started goes with it; its group lives on while it waits to be reaped.
-    kill(-pid, SIGKILL);
+    if (!finished) {
+        // Whatever the child started goes with it.
+        kill(-pid, SIGKILL);
+    }
     if (!finished && !waitEnded(pid, Clock::now() + kReapLimit, info)) {
         status = -1;
         return "killed, and still not gone " + std::to_string(kReapLimit.count()) + " s later";

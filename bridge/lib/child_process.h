@@ -23,8 +23,8 @@ pid_t spawnInGroup(const std::vector<std::string>& argv,
                    const std::vector<std::string>& environment,
                    const posix_spawn_file_actions_t* actions, int& error);
 
-/// Waits until deadline for the child pid (a group's leader) to end, then kills its group; reaps
-/// it within kReapLimit after any kill. How it ended, as "exit status 1" or "killed by signal 9,
+/// Waits until deadline for the child pid (a group's leader) to end, and kills its whole group
+/// when it does not; reaps it, within kReapLimit after a kill. How it ended, as "exit status 1" or "killed by signal 9,
 /// Killed"; finished false when the deadline ended the wait. status is the wait status, or -1.
 std::string reapGroup(pid_t pid, Clock::time_point deadline, bool& finished, int& status);
 

@@ -29,6 +29,20 @@ inline QList<qint64> hostsOf(qint64 parent) {
     return hosts;
 }
 
+/// The processes still running in a process group.
+inline QList<qint64> groupMembers(qint64 group) {
+    QList<qint64> members;
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        const QByteArray stat = readFile(QStringLiteral("/proc/%1/stat").arg(entry));
+        // After the name: the state, the parent, the group.
+        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 2 && fields.at(2).toLongLong() == group && fields.at(0) != "Z") {
+            members << entry.toLongLong();
+        }
+    }
+    return members;
+}
+
 /// Whether a process has ended: it is gone, or only waits to be reaped and holds nothing.
 inline bool processEnded(qint64 pid) {
     const QByteArray stat = readFile(QStringLiteral("/proc/%1/stat").arg(pid));

@@ -158,6 +158,7 @@ void TestBridgeNative::callPastItsLimitEndsTheHost() {
     }
     QProcessEnvironment limited = hostEnvironment(host, QStringLiteral("GBP-never-returns"));
     limited.insert(QStringLiteral("HIDEAWAY_GBP_TIMEOUT"), QStringLiteral("2"));
+    limited.insert(QStringLiteral("HIDEAWAY_TEST_HELPER"), QStringLiteral("1"));
     const QString target = path(QStringLiteral("target.bin"));
     QProcess download;
     download.setProcessEnvironment(limited);
@@ -177,6 +178,8 @@ void TestBridgeNative::callPastItsLimitEndsTheHost() {
              qPrintable(err));
     QVERIFY(!QFile::exists(target));
     QVERIFY(processEnded(hosts.first()));
+    // Nothing the host started outlives it: its group was ended with it.
+    QTRY_COMPARE_WITH_TIMEOUT(groupMembers(hosts.first()), QList<qint64>(), 5000);
 
     QCOMPARE(run({QStringLiteral("check")}, hostEnvironment(host, QStringLiteral("GBP"))).status,
              0);
