@@ -1261,8 +1261,6 @@ void CliTest::doctorNamesTheCallALibraryLacks() {
     QVERIFY2(named.hasMatch(), qPrintable(doctor.out + doctor.err));
     QCOMPARE(QFileInfo(named.captured(1)).absoluteFilePath(),
              QFileInfo(library).absoluteFilePath());
-    QCOMPARE(QDir(m_phone->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-             QStringList());
 }
 
 QTEST_GUILESS_MAIN(CliTest)
