@@ -1246,11 +1246,8 @@ void CliTest::doctorSaysTheSimulatedPhoneIsNoPhone() {
 // Through each system's own loader: the library's file and the call, before any call is made.
 void CliTest::doctorNamesTheCallALibraryLacks() {
     const QString library = QStringLiteral(HIDEAWAY_FIVE_CALLS_PATH);
-    const Run doctor = run({QStringLiteral("doctor")}, {}, [&library](QProcess& process) {
-        QProcessEnvironment environment = process.processEnvironment();
-        environment.insert(QStringLiteral("HIDEAWAY_GBP_LIBRARY"), library);
-        process.setProcessEnvironment(environment);
-    });
+    const Run doctor = run({QStringLiteral("doctor")}, {},
+                           withEnvironment({{QStringLiteral("HIDEAWAY_GBP_LIBRARY"), library}}));
 
     QCOMPARE(doctor.status, 1);
     const QRegularExpressionMatch named =
