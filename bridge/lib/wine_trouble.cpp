@@ -62,7 +62,7 @@ std::filesystem::path wineProgram(const std::string& wine) {
         return wine;
     }
     const char* path = std::getenv("PATH");
-    std::string folders = path != nullptr ? path : "";
+    const std::string folders = path != nullptr ? path : "";
     for (std::size_t start = 0; start <= folders.size();) {
         const std::size_t end = std::min(folders.find(':', start), folders.size());
         const std::filesystem::path candidate =
