@@ -24,8 +24,9 @@ pid_t spawnInGroup(const std::vector<std::string>& argv,
                    const posix_spawn_file_actions_t* actions, int& error);
 
 /// Waits until deadline for the child pid (a group's leader) to end, and kills its whole group
-/// when it does not; reaps it, within kReapLimit after a kill. How it ended, as "exit status 1" or "killed by signal 9,
-/// Killed"; finished false when the deadline ended the wait. status is the wait status, or -1.
+/// when it does not; reaps it, within kReapLimit after a kill. How it ended, as "exit status 1" or
+/// "killed by signal 9, Killed"; finished false when the deadline ended the wait. status is the
+/// wait status, or -1.
 std::string reapGroup(pid_t pid, Clock::time_point deadline, bool& finished, int& status);
 
 }  // namespace hideaway::bridge
