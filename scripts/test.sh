@@ -10,6 +10,6 @@ status=0
 ctest --test-dir "$root/build" --output-on-failure -j"$(nproc)" || status=$?
 # Tests that this machine cannot run are built but disabled; say so where nobody can miss it.
 if [ -f "$root/build/skipped-tests.txt" ]; then
-    echo "test: SKIPPED $(cat "$root/build/skipped-tests.txt")"
+    echo "test: SKIPPED: $(cat "$root/build/skipped-tests.txt")"
 fi
 exit $status

@@ -75,7 +75,7 @@ if ! wine_error="$(wine --version 2>&1 >/dev/null)"; then
         "not run: wine cannot run 32-bit programs on this machine (${wine_error%%$'\n'*}); the" \
         "kernel's 32-bit emulation (ia32_emulation) and Debian's wine32:i386 are needed" \
         >"$out/skipped-tests.txt"
-    echo "windows: SKIPPED $(cat "$out/skipped-tests.txt")"
+    echo "windows: SKIPPED: $(cat "$out/skipped-tests.txt")"
     echo "windows: $timings; $SECONDS s in all"
     exit $status
 fi
