@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
                     terminal.error(QStringLiteral("SIGTERM: ") + when);
                     break;
                 case StopSignal::Close:
-                    terminal.error(QStringLiteral("the console is closing: ") + when);
+                    terminal.error(QStringLiteral("asked to end by Windows: ") + when);
                     break;
             }
             return;

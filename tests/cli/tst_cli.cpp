@@ -496,7 +496,8 @@ Run CliTest::interrupted(const QStringList& arguments, const QByteArray& atStep,
     process.setProcessEnvironment(environment);
     process.setReadChannel(QProcess::StandardError);
 #if defined(_WIN32)
-    process.start(QStringLiteral(HIDEAWAY_CTRL_C_PATH), QStringList{m_program} + arguments);
+    process.start(QStringLiteral(HIDEAWAY_CTRL_C_PATH),
+                  QStringList{QDir::toNativeSeparators(m_program)} + arguments);
     const auto send = [&process](int) {
         return process.write("c", 1) == 1 && process.waitForBytesWritten(30000);
     };
