@@ -126,9 +126,11 @@ QString makeBackup(const Invocation& invocation, GbpLibrary& library, Terminal& 
     TerminalView view(terminal, invocation.port);
     const SlotOutcome checked = CheckSlots(view, library);
     if (!checked) {
-        return checked.failure == SlotOutcome::Failure::LinkNotOpened
-                   ? linkFailure(invocation, checked.libraryResult)
-                   : QStringLiteral("the check did not measure every slot");
+        if (checked.failure == SlotOutcome::Failure::LinkNotOpened) {
+            return linkFailure(invocation, checked.libraryResult);
+        }
+        return runStopped() ? QStringLiteral("the run was stopped before every slot was measured")
+                            : QStringLiteral("the check did not measure every slot");
     }
 
     // The new backup is made in a folder of its own beside the old one and takes its place only
