@@ -19,15 +19,33 @@ constexpr int kTries = 3;
 // Time for the far end to act (an atomic write reaches the disk) and for the system's buffers,
 // beyond twice the time the bytes take on the line.
 constexpr std::chrono::milliseconds kAnswerMargin{1000};
-constexpr const char* kCallNames[] = {"",
-                                      "InitGBPMode",
-                                      "EndGBPMode",
-                                      "ClearNVMFile",
-                                      "GetNVMFileSize",
-                                      "WriteNVMFile",
-                                      "WriteNVMFile",
-                                      "ReadNVMFile",
-                                      "ReadNVMFile"};
+
+// The library's call a request serves, for the messages.
+const char* callName(Kind kind) {
+    GbpCall call = GbpCall::ReadNVMFile;
+    switch (kind) {
+        case Kind::Init:
+            call = GbpCall::InitGBPMode;
+            break;
+        case Kind::End:
+            call = GbpCall::EndGBPMode;
+            break;
+        case Kind::Clear:
+            call = GbpCall::ClearNVMFile;
+            break;
+        case Kind::Size:
+            call = GbpCall::GetNVMFileSize;
+            break;
+        case Kind::WriteChunk:
+        case Kind::WriteCommit:
+            call = GbpCall::WriteNVMFile;
+            break;
+        case Kind::ReadOpen:
+        case Kind::ReadChunk:
+            break;
+    }
+    return kGbpCallNames[static_cast<std::size_t>(call)];
+}
 
 void report(const std::string& message) {
     std::fprintf(stderr, "GBP: %s\n", message.c_str());
@@ -169,7 +187,7 @@ std::optional<std::vector<std::uint8_t>> FarPhone::exchange(
     line::Kind kind, const std::vector<std::uint8_t>& payload, std::size_t answerBytes) {
     const auto wanted =
         static_cast<std::uint8_t>(static_cast<std::uint8_t>(kind) | line::kAnswerBit);
-    const char* call = kCallNames[static_cast<std::size_t>(kind)];
+    const char* call = callName(kind);
     std::string reason = "the line was closed after an earlier failure";
     for (int attempt = 1; attempt <= kTries && m_port.isOpen(); ++attempt) {
         // A fresh number for every try: an answer to an earlier one is never taken for this one.
