@@ -33,7 +33,8 @@ private:
     std::string m_link;
 };
 
-/// Makes SIGTERM, SIGINT and SIGHUP ask the stand-in to stop; waits then end early.
+/// Makes SIGTERM, SIGINT and SIGHUP ask the stand-in to stop; waits then end early. On Linux the
+/// end of the program that started the stand-in asks it to stop too.
 void installStopSignals();
 bool stopRequested();
 

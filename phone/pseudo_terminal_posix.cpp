@@ -4,8 +4,10 @@
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
+#if defined(__linux__)
+#include <sys/prctl.h>
+#endif
 
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -37,6 +39,11 @@ void installStopSignals() {
         sigaction(signal, &action, nullptr);
     }
     ::signal(SIGPIPE, SIG_IGN);
+#if defined(__linux__)
+    // Never outlive the program that started it, even one that crashed: a test or the benchmark
+    // would otherwise leave a phone serving an orphaned line.
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+#endif
 }
 
 bool stopRequested() {
