@@ -14,10 +14,6 @@ using Quit = LeaveGuard::Quit;
 
 namespace {
 
-LibraryCall call(GbpCall operation) {
-    return {operation, 1, 18, 11, 0};
-}
-
 /// Plays an operation's course: a call's name begins it, once the call before it has returned; a
 /// fact in brackets is the operation's report. The last call stays under way.
 void play(LeaveGuard& guard, const QString& course) {
@@ -37,16 +33,8 @@ void play(LeaveGuard& guard, const QString& course) {
         }
         const auto* name = std::find(std::begin(kGbpCallNames), std::end(kGbpCallNames), step);
         QVERIFY2(name != std::end(kGbpCallNames), qPrintable(step));
-        guard.callBegan(call(static_cast<GbpCall>(name - std::begin(kGbpCallNames))));
+        guard.callBegan({static_cast<GbpCall>(name - std::begin(kGbpCallNames)), 1, 18, 11, 0});
         inCall = true;
-    }
-}
-
-void click(QMessageBox* box, const QString& text) {
-    for (QAbstractButton* button : box->buttons()) {
-        if (button->text() == text) {
-            button->click();
-        }
     }
 }
 
@@ -67,76 +55,60 @@ private slots:
 void TestLeaveGuard::questionSaysWhatEndingNowLeaves_data() {
     QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("course");
-    QTest::addColumn<QString>("waiting");
     QTest::addColumn<QString>("left");
-    const int check = int(Kind::Check), clear = int(Kind::Clear), upload = int(Kind::Upload);
-    const int download = int(Kind::Download);
-    const QString cleared = QStringLiteral("InitGBPMode,ClearNVMFile,GetNVMFileSize,");
-    const QString written =
-        QStringLiteral("InitGBPMode,ClearNVMFile,EndGBPMode,InitGBPMode,WriteNVMFile,");
-    const QString clearing = QStringLiteral("Clearing slot 3"),
-                  up = QStringLiteral("The upload to slot 3");
-    const QString down = QStringLiteral("The download of slot 3");
-    const QString emptyOrNot = QStringLiteral("slot 3 may be empty or still hold what it held");
-    const QString maybeFile = QStringLiteral("slot 3 may hold the file, part of it or nothing");
-    const QString noFile = QStringLiteral("no file is written");
+    const auto add = [](const char* name, Kind kind, const QString& course, const char* left) {
+        QTest::newRow(name) << int(kind) << course << QString::fromLatin1(left);
+    };
+    const QString measured = QStringLiteral("InitGBPMode,ClearNVMFile,GetNVMFileSize");
+    const QString wrote = QStringLiteral(
+        "InitGBPMode,ClearNVMFile,EndGBPMode,InitGBPMode,"
+        "WriteNVMFile,GetNVMFileSize");
+    const char* emptyOrNot = "slot 3 may be empty or still hold what it held";
+    const char* maybeFile = "slot 3 may hold the file, part of it or nothing";
 
-    QTest::newRow("check, measuring") << check << "InitGBPMode,GetNVMFileSize"
-                                      << "The check"
-                                      << "nothing on the phone is changed";
-    QTest::newRow("ending the link") << int(Kind::Disconnect) << "EndGBPMode"
-                                     << "Ending the link"
-                                     << "nothing on the phone is changed";
-    QTest::newRow("clear, opening the link")
-        << clear << "InitGBPMode" << clearing << "slot 3 keeps what it holds";
-    QTest::newRow("clear, clearing")
-        << clear << "InitGBPMode,ClearNVMFile" << clearing << emptyOrNot;
-    QTest::newRow("clear, measuring") << clear << cleared.chopped(1) << clearing << emptyOrNot;
-    QTest::newRow("clear, ending, measured empty")
-        << clear << cleared + "[emptied],EndGBPMode" << clearing << "slot 3 is empty";
-    QTest::newRow("clear, ending, bytes left")
-        << clear << cleared + "[not emptied],EndGBPMode" << clearing << "slot 3 is not empty";
-    QTest::newRow("clear, ending, not measured")
-        << clear << cleared + "EndGBPMode" << clearing << emptyOrNot;
-    QTest::newRow("upload, first link")
-        << upload << "InitGBPMode" << up << "slot 3 keeps what it holds";
-    QTest::newRow("upload, clear before the write")
-        << upload << "InitGBPMode,ClearNVMFile" << up << emptyOrNot;
-    QTest::newRow("upload, second link")
-        << upload << written.section(',', 0, 3) << up << emptyOrNot;
-    QTest::newRow("upload, write")
-        << upload << written.chopped(1) << up << "slot 3 may hold part of the file or nothing";
-    QTest::newRow("upload, size") << upload << written + "GetNVMFileSize" << up << maybeFile;
-    QTest::newRow("upload, verify")
-        << upload << written + "GetNVMFileSize,ReadNVMFile" << up << maybeFile;
-    QTest::newRow("upload, ending, verified")
-        << upload << written + "GetNVMFileSize,ReadNVMFile,[verified],EndGBPMode" << up
-        << "slot 3 holds the file";
-    QTest::newRow("upload, ending, not verified")
-        << upload << written + "GetNVMFileSize,EndGBPMode" << up << maybeFile;
-    QTest::newRow("download, reading") << download << "InitGBPMode,ReadNVMFile" << down << noFile;
-    QTest::newRow("download, ending, not saved")
-        << download << "InitGBPMode,ReadNVMFile,EndGBPMode" << down << noFile;
-    QTest::newRow("download, ending, saved")
-        << download << "InitGBPMode,ReadNVMFile,[saved],EndGBPMode" << down
-        << "the file is already written";
+    add("check", Kind::Check, "InitGBPMode,GetNVMFileSize", "nothing on the phone is changed");
+    add("ending the link", Kind::Disconnect, "EndGBPMode", "nothing on the phone is changed");
+    add("clear, opening the link", Kind::Clear, "InitGBPMode", "slot 3 keeps what it holds");
+    add("clear, clearing", Kind::Clear, "InitGBPMode,ClearNVMFile", emptyOrNot);
+    add("clear, measuring", Kind::Clear, measured, emptyOrNot);
+    add("clear, ending, measured empty", Kind::Clear, measured + ",[emptied],EndGBPMode",
+        "slot 3 is empty");
+    add("clear, ending, bytes left", Kind::Clear, measured + ",[not emptied],EndGBPMode",
+        "slot 3 is not empty");
+    add("clear, ending, not measured", Kind::Clear, measured + ",EndGBPMode", emptyOrNot);
+    add("upload, first link", Kind::Upload, "InitGBPMode", "slot 3 keeps what it holds");
+    add("upload, clear before the write", Kind::Upload, "InitGBPMode,ClearNVMFile", emptyOrNot);
+    add("upload, second link", Kind::Upload, wrote.section(',', 0, 3), emptyOrNot);
+    add("upload, write", Kind::Upload, wrote.section(',', 0, 4),
+        "slot 3 may hold part of the file or nothing");
+    add("upload, size", Kind::Upload, wrote, maybeFile);
+    add("upload, verify", Kind::Upload, wrote + ",ReadNVMFile", maybeFile);
+    add("upload, ending, verified", Kind::Upload, wrote + ",ReadNVMFile,[verified],EndGBPMode",
+        "slot 3 holds the file");
+    add("upload, ending, not verified", Kind::Upload, wrote + ",EndGBPMode", maybeFile);
+    add("download, reading", Kind::Download, "InitGBPMode,ReadNVMFile", "no file is written");
+    add("download, ending, not saved", Kind::Download, "InitGBPMode,ReadNVMFile,EndGBPMode",
+        "no file is written");
+    add("download, ending, saved", Kind::Download, "InitGBPMode,ReadNVMFile,[saved],EndGBPMode",
+        "the file is already written");
 }
 
 void TestLeaveGuard::questionSaysWhatEndingNowLeaves() {
     QFETCH(int, kind);
     QFETCH(QString, course);
-    QFETCH(QString, waiting);
     QFETCH(QString, left);
+    const QMap<int, QString> waiting = {{int(Kind::Check), "The check"},
+                                        {int(Kind::Disconnect), "Ending the link"},
+                                        {int(Kind::Clear), "Clearing slot 3"},
+                                        {int(Kind::Upload), "The upload to slot 3"},
+                                        {int(Kind::Download), "The download of slot 3"}};
     LeaveGuard guard(nullptr);
     guard.operationStarted({static_cast<Kind>(kind), 3});
     play(guard, course);
-    QCOMPARE(guard.questionText(), waiting +
-                                       QStringLiteral(" is still waiting for the phone to "
-                                                      "answer.\n\nIf you end the program "
-                                                      "now, ") +
-                                       left +
-                                       QStringLiteral(".\n\nEnd the program now, or wait for the "
-                                                      "phone?"));
+    QCOMPARE(guard.questionText(), waiting[kind] +
+                                       " is still waiting for the phone to answer.\n\n"
+                                       "If you end the program now, " +
+                                       left + ".\n\nEnd the program now, or wait for the phone?");
 }
 
 void TestLeaveGuard::requestWaitsForTheOperation() {
@@ -193,15 +165,14 @@ void TestLeaveGuard::answers() {
     guard.operationStarted({Kind::Disconnect});  // asked to quit by itself
     play(guard, QStringLiteral("EndGBPMode"));
     QTRY_VERIFY(guard.question() != nullptr);
-    click(guard.question(), answer);
+    for (QAbstractButton* button : guard.question()->buttons()) {
+        if (button->text() == answer) {
+            button->click();
+        }
+    }
     QCOMPARE(ended, endings);
     QTRY_VERIFY(guard.question() == nullptr);
 }
 
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    TestLeaveGuard test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_MAIN(TestLeaveGuard)
 #include "tst_leave_guard.moc"
