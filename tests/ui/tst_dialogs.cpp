@@ -13,7 +13,6 @@
 #include <functional>
 
 #include "app_error.h"
-#include "app_message.h"
 #include "com_dlg.h"
 #include "event_log.h"
 #include "form_main.h"
@@ -78,7 +77,6 @@ private slots:
     void realPromptIsModalToTheWindow_data();
     void realPromptIsModalToTheWindow();
     void realPromptStartsAtTheLastChoiceAndLeavesNoTrace();
-    void messageBoxIsPlainAndModal();
     void windowUsesTheRealMessageBox();
 };
 
@@ -293,23 +291,6 @@ void TestDialogs::realPromptStartsAtTheLastChoiceAndLeavesNoTrace() {
     QCOMPARE(traces, QStringList());
 }
 
-void TestDialogs::messageBoxIsPlainAndModal() {
-    QWidget window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    SeenBox seen;
-    whenModalShows([&seen](QWidget* modal) { recordAndConfirm(modal, seen); });
-    showAppMessage(&window, QStringLiteral("Unable to initialize GBP Mode..."));
-
-    QVERIFY(seen.found);
-    QCOMPARE(seen.title, QStringLiteral("HideawayV2"));
-    QCOMPARE(seen.text, QStringLiteral("Unable to initialize GBP Mode..."));
-    QCOMPARE(seen.icon, QMessageBox::NoIcon);
-    QCOMPARE(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    QVERIFY(seen.modal);
-    QCOMPARE(seen.parent, &window);
-}
-
 void TestDialogs::windowUsesTheRealMessageBox() {
     EventLog log;
     ScriptedLibrary library(log);
@@ -327,6 +308,9 @@ void TestDialogs::windowUsesTheRealMessageBox() {
     QVERIFY(seen.found);
     QCOMPARE(seen.title, QStringLiteral("HideawayV2"));
     QCOMPARE(seen.text, QStringLiteral("Unable to initialize GBP Mode..."));
+    QCOMPARE(seen.icon, QMessageBox::NoIcon);
+    QCOMPARE(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QVERIFY(seen.modal);
     QCOMPARE(seen.parent, &form);
 }
 

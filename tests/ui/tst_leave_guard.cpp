@@ -46,8 +46,7 @@ class TestLeaveGuard : public QObject {
 private slots:
     void questionSaysWhatEndingNowLeaves_data();
     void questionSaysWhatEndingNowLeaves();
-    void requestWaitsForTheOperation();
-    void asksOnlyWhileACallKeepsARequestWaiting();
+    void requestWaitsAndAsksOnlyWhileACallHoldsIt();
     void answers_data();
     void answers();
 };
@@ -111,27 +110,17 @@ void TestLeaveGuard::questionSaysWhatEndingNowLeaves() {
                                        left + ".\n\nEnd the program now, or wait for the phone?");
 }
 
-void TestLeaveGuard::requestWaitsForTheOperation() {
-    LeaveGuard guard(nullptr);
-    QVERIFY(guard.mayLeave(Quit::Close));
-    guard.operationStarted({Kind::Clear, 2});
-    QVERIFY(!guard.mayLeave(Quit::Disconnect));
-    QVERIFY(!guard.mayLeave(Quit::Close));  // a close does not undo "Disconnect + Quit"
-    QCOMPARE(guard.operationEnded(), Quit::Disconnect);
-    guard.operationStarted({Kind::Check});
-    QCOMPARE(guard.operationEnded(), Quit::None);  // carried out once
-}
-
-void TestLeaveGuard::asksOnlyWhileACallKeepsARequestWaiting() {
+void TestLeaveGuard::requestWaitsAndAsksOnlyWhileACallHoldsIt() {
     QWidget window;
     LeaveGuard guard(&window);
     guard.setDelay(0);
+    QVERIFY(guard.mayLeave(Quit::Close));  // nothing runs: the window leaves at once
     guard.operationStarted({Kind::Upload, 4});
     play(guard, QStringLiteral("InitGBPMode"));
     QTest::qWait(50);
     QVERIFY(guard.question() == nullptr);  // nobody asked to quit
     guard.callReturned();
-    QVERIFY(!guard.mayLeave(Quit::Close));
+    QVERIFY(!guard.mayLeave(Quit::Disconnect));
     QTest::qWait(50);
     QVERIFY(guard.question() == nullptr);  // between calls: the operation's own dialog is up
     play(guard, QStringLiteral("ClearNVMFile"));
@@ -143,8 +132,11 @@ void TestLeaveGuard::asksOnlyWhileACallKeepsARequestWaiting() {
     play(guard, QStringLiteral("EndGBPMode,InitGBPMode,WriteNVMFile"));
     QTRY_VERIFY(guard.question() != nullptr);
     QVERIFY(guard.question()->text().contains(QStringLiteral("part of the file or nothing")));
-    QCOMPARE(guard.operationEnded(), Quit::Close);
+    QVERIFY(!guard.mayLeave(Quit::Close));  // a close does not undo "Disconnect + Quit"
+    QCOMPARE(guard.operationEnded(), Quit::Disconnect);
     QVERIFY(guard.question() == nullptr);
+    guard.operationStarted({Kind::Check});
+    QCOMPARE(guard.operationEnded(), Quit::None);  // carried out once
 }
 
 void TestLeaveGuard::answers_data() {
