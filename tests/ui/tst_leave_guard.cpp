@@ -47,8 +47,6 @@ private slots:
     void questionSaysWhatEndingNowLeaves_data();
     void questionSaysWhatEndingNowLeaves();
     void requestWaitsAndAsksOnlyWhileACallHoldsIt();
-    void answers_data();
-    void answers();
 };
 
 void TestLeaveGuard::questionSaysWhatEndingNowLeaves_data() {
@@ -114,6 +112,15 @@ void TestLeaveGuard::requestWaitsAndAsksOnlyWhileACallHoldsIt() {
     QWidget window;
     LeaveGuard guard(&window);
     guard.setDelay(0);
+    int ended = 0;
+    guard.setEndNow([&ended] { ++ended; });
+    const auto answer = [&guard](const char* text) {
+        for (QAbstractButton* button : guard.question()->buttons()) {
+            if (button->text() == QLatin1String(text)) {
+                button->click();
+            }
+        }
+    };
     QVERIFY(guard.mayLeave(Quit::Close));  // nothing runs: the window leaves at once
     guard.operationStarted({Kind::Upload, 4});
     play(guard, QStringLiteral("InitGBPMode"));
@@ -132,38 +139,19 @@ void TestLeaveGuard::requestWaitsAndAsksOnlyWhileACallHoldsIt() {
     play(guard, QStringLiteral("EndGBPMode,InitGBPMode,WriteNVMFile"));
     QTRY_VERIFY(guard.question() != nullptr);
     QVERIFY(guard.question()->text().contains(QStringLiteral("part of the file or nothing")));
-    QVERIFY(!guard.mayLeave(Quit::Close));  // a close does not undo "Disconnect + Quit"
+    answer("Wait");
+    QTRY_VERIFY(guard.question() == nullptr);
+    QVERIFY(!guard.mayLeave(Quit::Close));  // asked again; a close does not undo the disconnect
+    QTRY_VERIFY(guard.question() != nullptr);
+    QCOMPARE(ended, 0);
+    answer("End now");
+    QCOMPARE(ended, 1);
     QCOMPARE(guard.operationEnded(), Quit::Disconnect);
     QVERIFY(guard.question() == nullptr);
-    guard.operationStarted({Kind::Check});
-    QCOMPARE(guard.operationEnded(), Quit::None);  // carried out once
-}
-
-void TestLeaveGuard::answers_data() {
-    QTest::addColumn<QString>("answer");
-    QTest::addColumn<int>("endings");
-    QTest::newRow("End now") << QStringLiteral("End now") << 1;
-    QTest::newRow("Wait") << QStringLiteral("Wait") << 0;
-}
-
-void TestLeaveGuard::answers() {
-    QFETCH(QString, answer);
-    QFETCH(int, endings);
-    QWidget window;
-    LeaveGuard guard(&window);
-    guard.setDelay(0);
-    int ended = 0;
-    guard.setEndNow([&ended] { ++ended; });
-    guard.operationStarted({Kind::Disconnect});  // asked to quit by itself
+    guard.operationStarted({Kind::Disconnect});  // asks without a request: it is the quit itself
     play(guard, QStringLiteral("EndGBPMode"));
     QTRY_VERIFY(guard.question() != nullptr);
-    for (QAbstractButton* button : guard.question()->buttons()) {
-        if (button->text() == answer) {
-            button->click();
-        }
-    }
-    QCOMPARE(ended, endings);
-    QTRY_VERIFY(guard.question() == nullptr);
+    QCOMPARE(guard.operationEnded(), Quit::None);  // the disconnect was carried out once
 }
 
 QTEST_MAIN(TestLeaveGuard)
