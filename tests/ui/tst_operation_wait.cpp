@@ -27,6 +27,7 @@
 #include "scripted_prompt.h"
 #include "slot_operations.h"
 #include "slot_table.h"
+#include "test_files.h"
 #include "worker_library.h"
 
 using namespace hideaway;
@@ -55,10 +56,7 @@ struct LiveBench {
         worker.setCallObserver([this](const LibraryCall* call) { form.setCallUnderWay(call); });
         form.setMessagePresenter(
             [this](const QString& text) { log.add(QStringLiteral("Message=") + text); });
-        form.setQuitHandler([this] {
-            ++quits;
-            log.add(QStringLiteral("Quit"));
-        });
+        form.setQuitHandler([this] { ++quits; });
         form.comDlg().setPrompt(scriptedPrompt(prompt));
         scripted.onCall = [this](const QString& operation) {
             callThreads << QThread::currentThread();
@@ -200,8 +198,7 @@ void TestOperationWait::quitDuringACallAsksThenWaitsForTheEnd_data() {
     QTest::addColumn<QStringList>("end");
     const QStringList closed = {QStringLiteral("GetNVMFileSize(18,10)"),
                                 QStringLiteral("EndGBPMode()")};
-    const QStringList quit = {QStringLiteral("EndGBPMode()"), QStringLiteral("EndGBPMode()"),
-                              QStringLiteral("Quit")};
+    const QStringList quit = {QStringLiteral("EndGBPMode()"), QStringLiteral("EndGBPMode()")};
     QTest::newRow("close while clearing")
         << "ButtonClear2"
         << "ClearNVMFile" << 1 << "close"
@@ -229,7 +226,7 @@ void TestOperationWait::quitDuringACallAsksThenWaitsForTheEnd() {
     QVERIFY(QTest::qWaitForWindowExposed(&b.form));
     QTemporaryDir folder;
     const QString file = folder.filePath(QStringLiteral("file.bin"));
-    QFile(file).open(QIODevice::WriteOnly);
+    QVERIFY(writeFile(file, QByteArray("to hide")));
     b.prompt.answers = {file};
     b.form.setEndNowDelay(50);
     b.holdAt = holdAt;
@@ -250,14 +247,13 @@ void TestOperationWait::quitDuringACallAsksThenWaitsForTheEnd() {
     };
     b.button(qPrintable(button))->click();
 
-    // The question told the operation's true state; the call returned and took it away; the
-    // operation went on to its end; then the request to quit was carried out.
+    // The question told the operation's true state; the operation went on to its end; then the
+    // request to quit was carried out.
     QVERIFY2(asked.contains(question), qPrintable(asked));
     QCOMPARE(b.log.entries.mid(b.log.entries.size() - end.size()), end);
     QVERIFY(shownWhileHeld);
     QCOMPARE(b.form.isVisible(), quit != QLatin1String("close"));
-    const QMessageBox* box = b.form.findChild<QMessageBox*>(QStringLiteral("EndNowQuestion"));
-    QVERIFY(box == nullptr || !box->isVisible());
+    QCOMPARE(b.quits, quit == QLatin1String("close") ? 0 : 1);
 }
 
 void TestOperationWait::dialogsTakeInputWithoutTheWaitCursor() {
@@ -309,10 +305,7 @@ void TestOperationWait::writesAndCallsKeepTheirOrder() {
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
     const QString upload = folder.filePath(QStringLiteral("up.bin"));
-    QFile file(upload);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray(300, 'u'));
-    file.close();
+    QVERIFY(writeFile(upload, QByteArray(300, 'u')));
 
     // The same operation once on the library itself and once through the worker.
     auto run = [&](bool throughWorker) {
