@@ -63,80 +63,56 @@ class TransferPathsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void cancel_data();
-    void cancel();
-    void linkCannotOpen_data();
-    void linkCannotOpen();
+    void endsWithoutWriting_data();
+    void endsWithoutWriting();
     void libraryErrorIsTrapped_data();
     void libraryErrorIsTrapped();
     void endInErrorPathIsNotTrapped_data();
     void endInErrorPathIsNotTrapped();
 };
 
-void TransferPathsTest::cancel_data() {
+void TransferPathsTest::endsWithoutWriting_data() {
     QTest::addColumn<Operation>("operation");
     QTest::addColumn<int>("slot");
-    QTest::addColumn<QStringList>("before");
-    for (const SlotRow& slot : kSlotTable) {
-        const int n = slot.number;
-        QTest::addRow("upload, slot %d", n) << Operation::Upload << n << uploadStarted();
-        // Slot 2 has read the phone and holds the link when the dialog is cancelled; the others
-        // have not opened one.
-        QTest::addRow("download, slot %d", n)
-            << Operation::Download << n
-            << (readsFirst(n) ? linkAndRead(slot) << kSave : QStringList{kSave});
-    }
-}
-
-void TransferPathsTest::cancel() {
-    QFETCH(Operation, operation);
-    QFETCH(int, slot);
-    QFETCH(QStringList, before);
-    SlotBench bench;
-    bench.dialog.answers = {std::nullopt};
-
-    run(operation, slot, bench, bench.dialog);
-
-    QCOMPARE(bench.log.entries,
-             (before + QStringList{QStringLiteral("LCD="), QStringLiteral("Status=CANCEL"),
-                                   QStringLiteral("EndGBPMode()")}));
-    QCOMPARE(bench.view.messages, QStringList());
-    QVERIFY(bench.rowKept(slot));
-    QVERIFY(bench.othersKept(slot));
-    QCOMPARE(bench.phone(slotRow(slot)), SlotBench::formerContent(slot));
-    QVERIFY(!bench.library.gbpModeOpen);
-    QCOMPARE(folderEntries(bench), QStringList());
-}
-
-void TransferPathsTest::linkCannotOpen_data() {
-    QTest::addColumn<Operation>("operation");
-    QTest::addColumn<int>("slot");
+    QTest::addColumn<bool>("cancel");
     QTest::addColumn<std::deque<std::int16_t>>("initResults");
     QTest::addColumn<QStringList>("expected");
     QTest::addColumn<bool>("slotEmptied");
+    const QStringList cancelled{QStringLiteral("LCD="), QStringLiteral("Status=CANCEL"),
+                                QStringLiteral("EndGBPMode()")};
     const QStringList refused = failedLinkSteps(QStringLiteral("Error: -1"));
+    const std::deque<std::int16_t> opens;
+    const std::deque<std::int16_t> refuses{-1};
     for (const SlotRow& slot : kSlotTable) {
         const int n = slot.number;
+        // Slot 2 has read the phone and holds the link when the save dialog comes; the others
+        // have not opened one.
+        const QStringList saveAsked =
+            readsFirst(n) ? linkAndRead(slot) << kSave : QStringList{kSave};
+        QTest::addRow("upload, slot %d, cancelled", n)
+            << Operation::Upload << n << true << opens << uploadStarted() + cancelled << false;
+        QTest::addRow("download, slot %d, cancelled", n)
+            << Operation::Download << n << true << opens << saveAsked + cancelled << false;
         QTest::addRow("upload, slot %d, first link refused", n)
-            << Operation::Upload << n << std::deque<std::int16_t>{-1} << uploadStarted() + refused
-            << false;
+            << Operation::Upload << n << false << refuses << uploadStarted() + refused << false;
         // The slot was cleared on the first link, so the row stops naming the former file.
         QTest::addRow("upload, slot %d, second link refused", n)
-            << Operation::Upload << n << std::deque<std::int16_t>{0, 5}
+            << Operation::Upload << n << false << std::deque<std::int16_t>{0, 5}
             << uploadStarted() + openedLinkSteps() +
                    QStringList{QStringLiteral("ClearNVMFile(18,%1)").arg(slot.fileNumber),
                                QStringLiteral("EndGBPMode()")} +
                    failedLinkSteps(QStringLiteral("Error:  5")) + rowCleared(n)
             << true;
         QTest::addRow("download, slot %d, link refused", n)
-            << Operation::Download << n << std::deque<std::int16_t>{-1}
+            << Operation::Download << n << false << refuses
             << (readsFirst(n) ? QStringList() : QStringList{kSave}) + refused << false;
     }
 }
 
-void TransferPathsTest::linkCannotOpen() {
+void TransferPathsTest::endsWithoutWriting() {
     QFETCH(Operation, operation);
     QFETCH(int, slot);
+    QFETCH(bool, cancel);
     using Results = std::deque<std::int16_t>;
     QFETCH(Results, initResults);
     QFETCH(QStringList, expected);
@@ -144,6 +120,9 @@ void TransferPathsTest::linkCannotOpen() {
     SlotBench bench;
     QVERIFY(answerWithFile(operation, bench));
     const QStringList files = folderEntries(bench);
+    if (cancel) {
+        bench.dialog.answers = {std::nullopt};
+    }
     bench.library.initResults = initResults;
 
     run(operation, slot, bench, bench.dialog);
@@ -153,6 +132,7 @@ void TransferPathsTest::linkCannotOpen() {
              slotEmptied ? QByteArray() : SlotBench::formerContent(slot));
     QCOMPARE(bench.rowKept(slot), !slotEmptied);
     QVERIFY(bench.othersKept(slot));
+    QVERIFY(!bench.library.gbpModeOpen);
     QCOMPARE(folderEntries(bench), files);
 }
 
