@@ -81,36 +81,32 @@ private slots:
         fillPhone(module);
         EventLog log;
         RecordingView view(log);
-        int fullTotal = 0;
-        for (int n = 1; n <= 5; ++n) {
-            fullTotal += sizeOf(n);
-        }
+        // What a check shows of the filled phone, with the slot cleared (0: none) empty.
+        const auto verifyChecked = [&view](int cleared) {
+            int total = 0;
+            for (std::size_t n = 1; n <= 5; ++n) {
+                const int size = int(n) == cleared ? 0 : sizeOf(int(n));
+                total += size;
+                QCOMPARE(view.names[n], size == 0
+                                            ? QStringLiteral("<EMPTY SLOT>")
+                                            : QStringLiteral("File PRESENT in Slot%1!").arg(n));
+                QCOMPARE(view.bytes[n], QString::number(size));
+                QCOMPARE(view.bars[n], float(size));
+            }
+            QCOMPARE(view.total, QString::number(total));
+        };
 
         CheckSlots(view, module);
-        for (std::size_t n = 1; n <= 5; ++n) {
-            const int size = sizeOf(int(n));
-            QCOMPARE(view.names[n], QStringLiteral("File PRESENT in Slot%1!").arg(n));
-            QCOMPARE(view.bytes[n], QString::number(size));
-            QCOMPARE(view.bars[n], float(size));
-        }
-        QCOMPARE(view.total, QString::number(fullTotal));
+        verifyChecked(0);
+        const QString fullTotal = view.total;
 
         ClearSlot(slotRow(slot), view, module);
         QCOMPARE(view.status, QStringLiteral("S%1 CLEAR").arg(slot));
         QCOMPARE(view.names[std::size_t(slot)], QStringLiteral("<SLOT%1 CLEAR>").arg(slot));
-        QCOMPARE(view.total, QString::number(fullTotal));
+        QCOMPARE(view.total, fullTotal);
 
         CheckSlots(view, module);
-        for (std::size_t n = 1; n <= 5; ++n) {
-            if (int(n) == slot) {
-                QCOMPARE(view.names[n], QStringLiteral("<EMPTY SLOT>"));
-                QCOMPARE(view.bytes[n], QStringLiteral("0"));
-            } else {
-                QCOMPARE(view.names[n], QStringLiteral("File PRESENT in Slot%1!").arg(n));
-                QCOMPARE(view.bytes[n], QString::number(sizeOf(int(n))));
-            }
-        }
-        QCOMPARE(view.total, QString::number(fullTotal - sizeOf(slot)));
+        verifyChecked(slot);
 
         // The other slots still hold exactly what was put there.
         QCOMPARE(int(module.InitGBPMode(1)), 0);

@@ -19,6 +19,8 @@ struct Desk {
     EventLog log;
     RecordingView view{log};
     ScriptedFileDialog dialog{log};
+
+    explicit Desk(const QString& answer = {}) { dialog.answers = {answer}; }
 };
 
 }  // namespace
@@ -89,8 +91,7 @@ void TransferEndToEndTest::roundTripIsByteIdentical() {
     const QString copy = m_files->filePath(QStringLiteral("back from slot %1.bin").arg(slot));
     QVERIFY(writeFile(source, original));
 
-    Desk up;
-    up.dialog.answers = {source};
+    Desk up(source);
     UploadSlot(row, up.view, m_library, up.dialog);
     QCOMPARE(up.view.messages, QStringList());
     QCOMPARE(up.view.status, QStringLiteral("OK"));
@@ -104,8 +105,7 @@ void TransferEndToEndTest::roundTripIsByteIdentical() {
     QCOMPARE(check.view.bytes[static_cast<std::size_t>(slot)], QString::number(size));
     QCOMPARE(check.view.total, QString::number(size));
 
-    Desk down;
-    down.dialog.answers = {copy};
+    Desk down(copy);
     DownloadSlot(row, down.view, m_library, down.dialog);
     QCOMPARE(down.view.messages, QStringList());
     QCOMPARE(down.view.status, QStringLiteral("OK"));
@@ -126,8 +126,7 @@ void TransferEndToEndTest::fiveSlotsKeepTheirOwnFiles() {
         total += originals[n].size();
         const QString source = m_files->filePath(QStringLiteral("in%1.bin").arg(slot.number));
         QVERIFY(writeFile(source, originals[n]));
-        Desk up;
-        up.dialog.answers = {source};
+        Desk up(source);
         UploadSlot(slot, up.view, m_library, up.dialog);
         QCOMPARE(up.view.status, QStringLiteral("OK"));
     }
@@ -138,8 +137,7 @@ void TransferEndToEndTest::fiveSlotsKeepTheirOwnFiles() {
 
     for (const SlotRow& slot : kSlotTable) {
         const QString copy = m_files->filePath(QStringLiteral("out%1.bin").arg(slot.number));
-        Desk down;
-        down.dialog.answers = {copy};
+        Desk down(copy);
         DownloadSlot(slot, down.view, m_library, down.dialog);
         QCOMPARE(readFile(copy), originals[static_cast<std::size_t>(slot.number)]);
     }
@@ -164,8 +162,7 @@ void TransferEndToEndTest::verificationCatchesBadWrites() {
     qputenv("HIDEAWAY_PHONE_SETTINGS", settings);
     const QString source = m_files->filePath(QStringLiteral("in.bin"));
     QVERIFY(writeFile(source, randomBytes(100, 3)));
-    Desk up;
-    up.dialog.answers = {source};
+    Desk up(source);
 
     UploadSlot(row, up.view, m_library, up.dialog);
 
@@ -183,8 +180,7 @@ void TransferEndToEndTest::verificationCatchesBadWrites() {
 void TransferEndToEndTest::failedReadEndsTheLink() {
     qputenv("HIDEAWAY_PHONE_SETTINGS", "force.ReadNVMFile = -3");
     const QString copy = m_files->filePath(QStringLiteral("out.bin"));
-    Desk down;
-    down.dialog.answers = {copy};
+    Desk down(copy);
 
     DownloadSlot(slotRow(4), down.view, m_library, down.dialog);
 
@@ -198,8 +194,7 @@ void TransferEndToEndTest::failedReadEndsTheLink() {
 
 void TransferEndToEndTest::failedSaveEndsTheLink() {
     const QString copy = m_files->filePath(QStringLiteral("missing/out.bin"));
-    Desk down;
-    down.dialog.answers = {copy};
+    Desk down(copy);
 
     DownloadSlot(slotRow(2), down.view, m_library, down.dialog);
 
@@ -218,8 +213,7 @@ void TransferEndToEndTest::libraryLackingACallLeavesAFullSlotWhole() {
     QVERIFY(writeFile(source, randomBytes(100, 5)));
     const QString library = QStringLiteral(HIDEAWAY_FIVE_CALLS_PATH);
     Module1 fiveCalls{QStringList{library}};
-    Desk up;
-    up.dialog.answers = {source};
+    Desk up(source);
 
     bool uploaded = true;
     try {
