@@ -37,6 +37,20 @@ QWidget* openAbout(Bench& bench) {
     return shown.size() == 1 ? shown.first() : nullptr;
 }
 
+/// Shows the main window and opens the about window from it: null unless both are on the screen.
+QWidget* showAbout(Bench& bench) {
+    QWidget* about = bench.show() ? openAbout(bench) : nullptr;
+    return about != nullptr && QTest::qWaitForWindowExposed(about) ? about : nullptr;
+}
+
+/// "open", "hidden" or, once deleted, "gone".
+QString stateOf(const QPointer<QWidget>& window) {
+    if (window.isNull()) {
+        return QStringLiteral("gone");
+    }
+    return window->isVisible() ? QStringLiteral("open") : QStringLiteral("hidden");
+}
+
 /// Lets a window that was closed with delete-on-close go away.
 void disposeClosed() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -79,8 +93,7 @@ void TestFrmSplash::initTestCase() {
 
 void TestFrmSplash::infoTwiceGivesOneWindow() {
     Bench b;
-    QVERIFY(b.show());
-    QWidget* first = openAbout(b);
+    QWidget* first = showAbout(b);
     QVERIFY(first != nullptr);
     QWidget* second = openAbout(b);
     QCOMPARE(second, first);
@@ -89,10 +102,8 @@ void TestFrmSplash::infoTwiceGivesOneWindow() {
 
 void TestFrmSplash::windowIsCaptionlessUnownedAndCentred() {
     Bench b;
-    QVERIFY(b.show());
-    QWidget* about = openAbout(b);
+    QWidget* about = showAbout(b);
     QVERIFY(about != nullptr);
-    QVERIFY(QTest::qWaitForWindowExposed(about));
 
     QCOMPARE(about->parentWidget(), nullptr);
     QVERIFY(about->windowHandle()->transientParent() == nullptr);
@@ -280,21 +291,14 @@ void TestFrmSplash::keys() {
     QFETCH(QString, text);
     QFETCH(bool, closes);
     Bench b;
-    QVERIFY(b.show());
-    QPointer<QWidget> about = openAbout(b);
+    QPointer<QWidget> about = showAbout(b);
     QVERIFY(about != nullptr);
-    QVERIFY(QTest::qWaitForWindowExposed(about));
 
     // Through the window, as the desktop delivers keys: the window takes them before any label.
     QTest::sendKeyEvent(QTest::Click, about->windowHandle(), Qt::Key(key), text,
                         Qt::KeyboardModifiers(modifiers));
     disposeClosed();
-    if (closes) {
-        QVERIFY(about.isNull());
-    } else {
-        QVERIFY(!about.isNull());
-        QVERIFY(about->isVisible());
-    }
+    QCOMPARE(stateOf(about), closes ? QStringLiteral("gone") : QStringLiteral("open"));
     QVERIFY(b.log.entries.isEmpty());
 }
 
@@ -332,10 +336,8 @@ void TestFrmSplash::clicks() {
     QFETCH(Qt::MouseButton, button);
     QFETCH(bool, closes);
     Bench b;
-    QVERIFY(b.show());
-    QPointer<QWidget> about = openAbout(b);
+    QPointer<QWidget> about = showAbout(b);
     QVERIFY(about != nullptr);
-    QVERIFY(QTest::qWaitForWindowExposed(about));
     auto* frame = about->findChild<QFrame*>(QStringLiteral("Frame1"));
     QVERIFY(frame != nullptr);
 
@@ -368,18 +370,12 @@ void TestFrmSplash::clicks() {
         QTest::mouseRelease(about->windowHandle(), button, Qt::NoModifier, releaseAt);
         disposeClosed();
     }
-    if (closes) {
-        QVERIFY(about.isNull());
-    } else {
-        QVERIFY(!about.isNull());
-        QVERIFY(about->isVisible());
-    }
+    QCOMPARE(stateOf(about), closes ? QStringLiteral("gone") : QStringLiteral("open"));
 }
 
 void TestFrmSplash::mainWindowWorksWhileOpen() {
     Bench b;
-    QVERIFY(b.show());
-    QPointer<QWidget> about = openAbout(b);
+    QPointer<QWidget> about = showAbout(b);
     QVERIFY(about != nullptr);
 
     QVERIFY(b.click(QStringLiteral("Com3")));
@@ -387,18 +383,16 @@ void TestFrmSplash::mainWindowWorksWhileOpen() {
     QVERIFY(!b.library.calls().isEmpty());
     QCOMPARE(b.library.calls().first(), QStringLiteral("InitGBPMode(3)"));
     QVERIFY(b.library.calls().contains(QStringLiteral("EndGBPMode()")));
-    QVERIFY(!about.isNull());
-    QVERIFY(about->isVisible());
+    QCOMPARE(stateOf(about), QStringLiteral("open"));
 }
 
 void TestFrmSplash::infoAfterDismissalBuildsItAfresh() {
     Bench b;
-    QVERIFY(b.show());
-    QPointer<QWidget> first = openAbout(b);
+    QPointer<QWidget> first = showAbout(b);
     QVERIFY(first != nullptr);
     QTest::keyClick(first->windowHandle(), Qt::Key_Escape);
     disposeClosed();
-    QVERIFY(first.isNull());
+    QCOMPARE(stateOf(first), QStringLiteral("gone"));
 
     QWidget* second = openAbout(b);
     QVERIFY(second != nullptr);
@@ -410,11 +404,10 @@ void TestFrmSplash::infoAfterDismissalBuildsItAfresh() {
 
 void TestFrmSplash::endOfMainWindowTakesItAlong() {
     auto bench = std::make_unique<Bench>();
-    QVERIFY(bench->show());
-    QPointer<QWidget> about = openAbout(*bench);
+    QPointer<QWidget> about = showAbout(*bench);
     QVERIFY(about != nullptr);
     bench.reset();
-    QVERIFY(about.isNull());
+    QCOMPARE(stateOf(about), QStringLiteral("gone"));
 }
 
 void TestFrmSplash::closingMainWindowAloneEndsTheProgram() {
@@ -433,10 +426,8 @@ void TestFrmSplash::closingMainWindowAloneEndsTheProgram() {
 void TestFrmSplash::closingMainWindowKeepsProgramUntilAboutIsDismissed() {
     QApplication::setQuitOnLastWindowClosed(true);
     Bench b;
-    QVERIFY(b.show());
-    QPointer<QWidget> about = openAbout(b);
+    QPointer<QWidget> about = showAbout(b);
     QVERIFY(about != nullptr);
-    QVERIFY(QTest::qWaitForWindowExposed(about));
 
     QStringList events;
     QObject context;
