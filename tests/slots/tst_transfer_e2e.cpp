@@ -29,17 +29,180 @@ class TransferEndToEndTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init() {
+        m_phone = std::make_unique<QTemporaryDir>();
+        m_files = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_phone->isValid() && m_files->isValid());
+        qputenv("HIDEAWAY_PHONE_DIR", QFile::encodeName(m_phone->path()));
+        qunsetenv("HIDEAWAY_PHONE_SETTINGS");
+    }
 
-    void roundTripIsByteIdentical_data();
-    void roundTripIsByteIdentical();
-    void fiveSlotsKeepTheirOwnFiles();
-    void verificationCatchesBadWrites_data();
-    void verificationCatchesBadWrites();
-    void failedReadEndsTheLink();
-    void failedSaveEndsTheLink();
-    void libraryLackingACallLeavesAFullSlotWhole();
+    void cleanup() {
+        qunsetenv("HIDEAWAY_PHONE_DIR");
+        qunsetenv("HIDEAWAY_PHONE_SETTINGS");
+    }
+
+    void roundTripIsByteIdentical_data() {
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<int>("size");
+        QRandomGenerator sizes(2024);
+        for (const SlotRow& slot : kSlotTable) {
+            const int n = slot.number;
+            QTest::addRow("slot %d, empty file", n) << n << 0;
+            QTest::addRow("slot %d, one byte", n) << n << 1;
+            QTest::addRow("slot %d, upload limit", n) << n << kUploadLimit;
+            const int random = static_cast<int>(sizes.bounded(2, kUploadLimit));
+            QTest::addRow("slot %d, %d bytes", n, random) << n << random;
+        }
+    }
+    void roundTripIsByteIdentical() {
+        QFETCH(int, slot);
+        QFETCH(int, size);
+        const SlotRow& row = slotRow(slot);
+        const QByteArray original = randomBytes(size, static_cast<quint32>(size * 7 + slot));
+        const QString source =
+            m_files->filePath(QStringLiteral("Urlaubsfotos \u00e4 %1.jpg").arg(size));
+        const QString copy = m_files->filePath(QStringLiteral("back from slot %1.bin").arg(slot));
+        QVERIFY(writeFile(source, original));
+
+        Desk up(source);
+        UploadSlot(row, up.view, m_library, up.dialog);
+        QCOMPARE(up.view.messages, QStringList());
+        QCOMPARE(up.view.status, QStringLiteral("OK"));
+        QCOMPARE(up.view.names[static_cast<std::size_t>(slot)], source);
+        QCOMPARE(up.view.bytes[static_cast<std::size_t>(slot)], QString::number(size));
+        QCOMPARE(phoneFile(row), original);
+        QVERIFY(linkClosed());
+
+        Desk check;
+        CheckSlots(check.view, m_library);
+        QCOMPARE(check.view.bytes[static_cast<std::size_t>(slot)], QString::number(size));
+        QCOMPARE(check.view.total, QString::number(size));
+
+        Desk down(copy);
+        DownloadSlot(row, down.view, m_library, down.dialog);
+        QCOMPARE(down.view.messages, QStringList());
+        QCOMPARE(down.view.status, QStringLiteral("OK"));
+        QCOMPARE(down.view.lcd, QStringLiteral("OK!"));
+        QCOMPARE(down.view.names[static_cast<std::size_t>(slot)], copy);
+        QCOMPARE(down.view.bytes[static_cast<std::size_t>(slot)], QString::number(size));
+        QCOMPARE(readFile(copy), original);
+        QCOMPARE(QFileInfo(copy).size(), qint64{size});
+        QVERIFY(linkClosed());
+    }
+
+    void fiveSlotsKeepTheirOwnFiles() {
+        std::array<QByteArray, kSlotCount + 1> originals;
+        qint64 total = 0;
+        for (const SlotRow& slot : kSlotTable) {
+            const auto n = static_cast<std::size_t>(slot.number);
+            originals[n] =
+                randomBytes(4000 + slot.number * 3000, static_cast<quint32>(slot.number));
+            total += originals[n].size();
+            const QString source = m_files->filePath(QStringLiteral("in%1.bin").arg(slot.number));
+            QVERIFY(writeFile(source, originals[n]));
+            Desk up(source);
+            UploadSlot(slot, up.view, m_library, up.dialog);
+            QCOMPARE(up.view.status, QStringLiteral("OK"));
+        }
+
+        Desk check;
+        CheckSlots(check.view, m_library);
+        QCOMPARE(check.view.total, QString::number(total));
+
+        for (const SlotRow& slot : kSlotTable) {
+            const QString copy = m_files->filePath(QStringLiteral("out%1.bin").arg(slot.number));
+            Desk down(copy);
+            DownloadSlot(slot, down.view, m_library, down.dialog);
+            QCOMPARE(readFile(copy), originals[static_cast<std::size_t>(slot.number)]);
+        }
+    }
+
+    void verificationCatchesBadWrites_data() {
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<QByteArray>("settings");
+        for (const SlotRow& slot : kSlotTable) {
+            QTest::addRow("slot %d, short write", slot.number)
+                << slot.number << QByteArray("write.short = 1");
+            // The size matches; only reading the slot back shows the changed byte.
+            QTest::addRow("slot %d, one byte changed", slot.number)
+                << slot.number << QByteArray("write.corrupt = 5");
+        }
+    }
+    void verificationCatchesBadWrites() {
+        QFETCH(int, slot);
+        QFETCH(QByteArray, settings);
+        const SlotRow& row = slotRow(slot);
+        qputenv("HIDEAWAY_PHONE_SETTINGS", settings);
+        const QString source = m_files->filePath(QStringLiteral("in.bin"));
+        QVERIFY(writeFile(source, randomBytes(100, 3)));
+        Desk up(source);
+
+        UploadSlot(row, up.view, m_library, up.dialog);
+
+        QCOMPARE(up.view.messages, QStringList{kFailedVerification});
+        const bool reports = slot == 1;
+        QCOMPARE(up.view.status, reports ? QStringLiteral("ERROR") : QStringLiteral("Ready..."));
+        QCOMPARE(up.view.lcd, reports ? QStringLiteral("ERROR") : QStringLiteral("Connect..."));
+        const auto n = static_cast<std::size_t>(slot);
+        // The slot was emptied before the write, and the row says so.
+        QCOMPARE(up.view.names[n], QStringLiteral("<SLOT%1 CLEAR>").arg(slot));
+        QCOMPARE(up.view.bytes[n], QStringLiteral("0"));
+        QVERIFY(linkClosed());
+    }
+
+    void failedReadEndsTheLink() {
+        qputenv("HIDEAWAY_PHONE_SETTINGS", "force.ReadNVMFile = -3");
+        const QString copy = m_files->filePath(QStringLiteral("out.bin"));
+        Desk down(copy);
+
+        DownloadSlot(slotRow(4), down.view, m_library, down.dialog);
+
+        QCOMPARE(down.view.status, QStringLiteral("-3"));
+        QCOMPARE(down.view.lcd, QStringLiteral("ERROR!"));
+        QCOMPARE(down.view.messages,
+                 QStringList{QStringLiteral("Cannot Download SLOT4!!! Please retry...")});
+        QVERIFY(!QFile::exists(copy));
+        QVERIFY(linkClosed());
+    }
+
+    void failedSaveEndsTheLink() {
+        const QString copy = m_files->filePath(QStringLiteral("missing/out.bin"));
+        Desk down(copy);
+
+        DownloadSlot(slotRow(2), down.view, m_library, down.dialog);
+
+        QCOMPARE(down.view.messages, QStringList{QStringLiteral("Path not found: ") + copy});
+        QCOMPARE(down.view.status, QStringLiteral("ERROR"));
+        QCOMPARE(down.view.lcd, QStringLiteral("ERROR!"));
+        QCOMPARE(down.view.names[2], QString());
+        QVERIFY(linkClosed());
+    }
+
+    void libraryLackingACallLeavesAFullSlotWhole() {
+        const SlotRow& row = slotRow(2);
+        const QByteArray held = randomBytes(4321, 2);
+        QVERIFY(writeFile(m_phone->filePath(QStringLiteral("nvm-18-10.bin")), held));
+        const QString source = m_files->filePath(QStringLiteral("new.txt"));
+        QVERIFY(writeFile(source, randomBytes(100, 5)));
+        const QString library = QStringLiteral(HIDEAWAY_FIVE_CALLS_PATH);
+        Module1 fiveCalls{QStringList{library}};
+        Desk up(source);
+
+        bool uploaded = true;
+        try {
+            uploaded = static_cast<bool>(UploadSlot(row, up.view, fiveCalls, up.dialog));
+        } catch (const AppError& error) {
+            uploaded = false;
+            QCOMPARE(error.description(),
+                     QStringLiteral("Can't find DLL entry point: ReadNVMFile in ") +
+                         QDir::toNativeSeparators(library));
+        }
+
+        QVERIFY(!uploaded);
+        QCOMPARE(phoneFile(row), held);
+        QVERIFY(linkClosed());
+    }
 
 private:
     QByteArray phoneFile(const SlotRow& slot) const {
@@ -53,182 +216,6 @@ private:
     std::unique_ptr<QTemporaryDir> m_files;
     Module1 m_library{QStringList{QStringLiteral(HIDEAWAY_GBP_PATH)}};
 };
-
-void TransferEndToEndTest::init() {
-    m_phone = std::make_unique<QTemporaryDir>();
-    m_files = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_phone->isValid() && m_files->isValid());
-    qputenv("HIDEAWAY_PHONE_DIR", QFile::encodeName(m_phone->path()));
-    qunsetenv("HIDEAWAY_PHONE_SETTINGS");
-}
-
-void TransferEndToEndTest::cleanup() {
-    qunsetenv("HIDEAWAY_PHONE_DIR");
-    qunsetenv("HIDEAWAY_PHONE_SETTINGS");
-}
-
-void TransferEndToEndTest::roundTripIsByteIdentical_data() {
-    QTest::addColumn<int>("slot");
-    QTest::addColumn<int>("size");
-    QRandomGenerator sizes(2024);
-    for (const SlotRow& slot : kSlotTable) {
-        const int n = slot.number;
-        QTest::addRow("slot %d, empty file", n) << n << 0;
-        QTest::addRow("slot %d, one byte", n) << n << 1;
-        QTest::addRow("slot %d, upload limit", n) << n << kUploadLimit;
-        const int random = static_cast<int>(sizes.bounded(2, kUploadLimit));
-        QTest::addRow("slot %d, %d bytes", n, random) << n << random;
-    }
-}
-
-void TransferEndToEndTest::roundTripIsByteIdentical() {
-    QFETCH(int, slot);
-    QFETCH(int, size);
-    const SlotRow& row = slotRow(slot);
-    const QByteArray original = randomBytes(size, static_cast<quint32>(size * 7 + slot));
-    const QString source =
-        m_files->filePath(QStringLiteral("Urlaubsfotos \u00e4 %1.jpg").arg(size));
-    const QString copy = m_files->filePath(QStringLiteral("back from slot %1.bin").arg(slot));
-    QVERIFY(writeFile(source, original));
-
-    Desk up(source);
-    UploadSlot(row, up.view, m_library, up.dialog);
-    QCOMPARE(up.view.messages, QStringList());
-    QCOMPARE(up.view.status, QStringLiteral("OK"));
-    QCOMPARE(up.view.names[static_cast<std::size_t>(slot)], source);
-    QCOMPARE(up.view.bytes[static_cast<std::size_t>(slot)], QString::number(size));
-    QCOMPARE(phoneFile(row), original);
-    QVERIFY(linkClosed());
-
-    Desk check;
-    CheckSlots(check.view, m_library);
-    QCOMPARE(check.view.bytes[static_cast<std::size_t>(slot)], QString::number(size));
-    QCOMPARE(check.view.total, QString::number(size));
-
-    Desk down(copy);
-    DownloadSlot(row, down.view, m_library, down.dialog);
-    QCOMPARE(down.view.messages, QStringList());
-    QCOMPARE(down.view.status, QStringLiteral("OK"));
-    QCOMPARE(down.view.lcd, QStringLiteral("OK!"));
-    QCOMPARE(down.view.names[static_cast<std::size_t>(slot)], copy);
-    QCOMPARE(down.view.bytes[static_cast<std::size_t>(slot)], QString::number(size));
-    QCOMPARE(readFile(copy), original);
-    QCOMPARE(QFileInfo(copy).size(), qint64{size});
-    QVERIFY(linkClosed());
-}
-
-void TransferEndToEndTest::fiveSlotsKeepTheirOwnFiles() {
-    std::array<QByteArray, kSlotCount + 1> originals;
-    qint64 total = 0;
-    for (const SlotRow& slot : kSlotTable) {
-        const auto n = static_cast<std::size_t>(slot.number);
-        originals[n] = randomBytes(4000 + slot.number * 3000, static_cast<quint32>(slot.number));
-        total += originals[n].size();
-        const QString source = m_files->filePath(QStringLiteral("in%1.bin").arg(slot.number));
-        QVERIFY(writeFile(source, originals[n]));
-        Desk up(source);
-        UploadSlot(slot, up.view, m_library, up.dialog);
-        QCOMPARE(up.view.status, QStringLiteral("OK"));
-    }
-
-    Desk check;
-    CheckSlots(check.view, m_library);
-    QCOMPARE(check.view.total, QString::number(total));
-
-    for (const SlotRow& slot : kSlotTable) {
-        const QString copy = m_files->filePath(QStringLiteral("out%1.bin").arg(slot.number));
-        Desk down(copy);
-        DownloadSlot(slot, down.view, m_library, down.dialog);
-        QCOMPARE(readFile(copy), originals[static_cast<std::size_t>(slot.number)]);
-    }
-}
-
-void TransferEndToEndTest::verificationCatchesBadWrites_data() {
-    QTest::addColumn<int>("slot");
-    QTest::addColumn<QByteArray>("settings");
-    for (const SlotRow& slot : kSlotTable) {
-        QTest::addRow("slot %d, short write", slot.number)
-            << slot.number << QByteArray("write.short = 1");
-        // The size matches; only reading the slot back shows the changed byte.
-        QTest::addRow("slot %d, one byte changed", slot.number)
-            << slot.number << QByteArray("write.corrupt = 5");
-    }
-}
-
-void TransferEndToEndTest::verificationCatchesBadWrites() {
-    QFETCH(int, slot);
-    QFETCH(QByteArray, settings);
-    const SlotRow& row = slotRow(slot);
-    qputenv("HIDEAWAY_PHONE_SETTINGS", settings);
-    const QString source = m_files->filePath(QStringLiteral("in.bin"));
-    QVERIFY(writeFile(source, randomBytes(100, 3)));
-    Desk up(source);
-
-    UploadSlot(row, up.view, m_library, up.dialog);
-
-    QCOMPARE(up.view.messages, QStringList{kFailedVerification});
-    const bool reports = slot == 1;
-    QCOMPARE(up.view.status, reports ? QStringLiteral("ERROR") : QStringLiteral("Ready..."));
-    QCOMPARE(up.view.lcd, reports ? QStringLiteral("ERROR") : QStringLiteral("Connect..."));
-    const auto n = static_cast<std::size_t>(slot);
-    // The slot was emptied before the write, and the row says so.
-    QCOMPARE(up.view.names[n], QStringLiteral("<SLOT%1 CLEAR>").arg(slot));
-    QCOMPARE(up.view.bytes[n], QStringLiteral("0"));
-    QVERIFY(linkClosed());
-}
-
-void TransferEndToEndTest::failedReadEndsTheLink() {
-    qputenv("HIDEAWAY_PHONE_SETTINGS", "force.ReadNVMFile = -3");
-    const QString copy = m_files->filePath(QStringLiteral("out.bin"));
-    Desk down(copy);
-
-    DownloadSlot(slotRow(4), down.view, m_library, down.dialog);
-
-    QCOMPARE(down.view.status, QStringLiteral("-3"));
-    QCOMPARE(down.view.lcd, QStringLiteral("ERROR!"));
-    QCOMPARE(down.view.messages,
-             QStringList{QStringLiteral("Cannot Download SLOT4!!! Please retry...")});
-    QVERIFY(!QFile::exists(copy));
-    QVERIFY(linkClosed());
-}
-
-void TransferEndToEndTest::failedSaveEndsTheLink() {
-    const QString copy = m_files->filePath(QStringLiteral("missing/out.bin"));
-    Desk down(copy);
-
-    DownloadSlot(slotRow(2), down.view, m_library, down.dialog);
-
-    QCOMPARE(down.view.messages, QStringList{QStringLiteral("Path not found: ") + copy});
-    QCOMPARE(down.view.status, QStringLiteral("ERROR"));
-    QCOMPARE(down.view.lcd, QStringLiteral("ERROR!"));
-    QCOMPARE(down.view.names[2], QString());
-    QVERIFY(linkClosed());
-}
-
-void TransferEndToEndTest::libraryLackingACallLeavesAFullSlotWhole() {
-    const SlotRow& row = slotRow(2);
-    const QByteArray held = randomBytes(4321, 2);
-    QVERIFY(writeFile(m_phone->filePath(QStringLiteral("nvm-18-10.bin")), held));
-    const QString source = m_files->filePath(QStringLiteral("new.txt"));
-    QVERIFY(writeFile(source, randomBytes(100, 5)));
-    const QString library = QStringLiteral(HIDEAWAY_FIVE_CALLS_PATH);
-    Module1 fiveCalls{QStringList{library}};
-    Desk up(source);
-
-    bool uploaded = true;
-    try {
-        uploaded = static_cast<bool>(UploadSlot(row, up.view, fiveCalls, up.dialog));
-    } catch (const AppError& error) {
-        uploaded = false;
-        QCOMPARE(error.description(),
-                 QStringLiteral("Can't find DLL entry point: ReadNVMFile in ") +
-                     QDir::toNativeSeparators(library));
-    }
-
-    QVERIFY(!uploaded);
-    QCOMPARE(phoneFile(row), held);
-    QVERIFY(linkClosed());
-}
 
 QTEST_GUILESS_MAIN(TransferEndToEndTest)
 #include "tst_transfer_e2e.moc"
