@@ -65,13 +65,13 @@ private slots:
         UploadSlot(row, bench.view, bench.library, bench.dialog);
 
         const QString count = QString::number(size);
-        QCOMPARE(bench.log.entries, (writtenAndMeasured(row, size) +
-                                     QStringList{readBack(row), QStringLiteral("LCD=OK!"),
-                                                 QStringLiteral("Name%1=").arg(slot) + file,
-                                                 QStringLiteral("Bar%1=%2").arg(slot).arg(count),
-                                                 QStringLiteral("Status=OK"),
-                                                 QStringLiteral("Bytes%1=%2").arg(slot).arg(count),
-                                                 QStringLiteral("EndGBPMode()")}));
+        QStringList expected = writtenAndMeasured(row, size);
+        expected << readBack(row) << QStringLiteral("LCD=OK!")
+                 << QStringLiteral("Name%1=").arg(slot) + file
+                 << QStringLiteral("Bar%1=%2").arg(slot).arg(count) << QStringLiteral("Status=OK")
+                 << QStringLiteral("Bytes%1=%2").arg(slot).arg(count)
+                 << QStringLiteral("EndGBPMode()");
+        QCOMPARE(bench.log.entries, expected);
         QVERIFY(bench.dialog.cancelError);
         QCOMPARE(bench.phone(row), bytes);
         QVERIFY(bench.othersKept(slot));
