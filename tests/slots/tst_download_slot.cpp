@@ -10,8 +10,9 @@ using namespace hideaway::test;
 namespace {
 
 /// The save dialog and the read, in the order the slot takes them.
-QStringList dialogAndRead(const SlotRow& slot, bool readsFirst) {
-    return readsFirst ? linkAndRead(slot) << kSave : QStringList{kSave} + linkAndRead(slot);
+QStringList dialogAndRead(const SlotRow& slot) {
+    return readsFirst(slot.number) ? linkAndRead(slot) << kSave
+                                   : QStringList{kSave} + linkAndRead(slot);
 }
 
 }  // namespace
@@ -22,20 +23,17 @@ class DownloadSlotTest : public QObject {
 private slots:
     void savesSlotAndShowsIt_data() {
         QTest::addColumn<int>("slot");
-        QTest::addColumn<bool>("readsFirst");
         QTest::addColumn<int>("size");
         QTest::addColumn<bool>("overLongerFile");
         for (const SlotRow& slot : kSlotTable) {
             const int n = slot.number;
-            const bool two = n == 2;
-            QTest::addRow("slot %d, empty slot", n) << n << two << 0 << false;
-            QTest::addRow("slot %d, one byte over a longer file", n) << n << two << 1 << true;
-            QTest::addRow("slot %d, full slot", n) << n << two << 21000 << false;
+            QTest::addRow("slot %d, empty slot", n) << n << 0 << false;
+            QTest::addRow("slot %d, one byte over a longer file", n) << n << 1 << true;
+            QTest::addRow("slot %d, full slot", n) << n << 21000 << false;
         }
     }
     void savesSlotAndShowsIt() {
         QFETCH(int, slot);
-        QFETCH(bool, readsFirst);
         QFETCH(int, size);
         QFETCH(bool, overLongerFile);
         const SlotRow& row = slotRow(slot);
@@ -52,7 +50,7 @@ private slots:
         DownloadSlot(row, bench.view, bench.library, bench.dialog);
 
         const QString count = QString::number(size);
-        QStringList expected = dialogAndRead(row, readsFirst);
+        QStringList expected = dialogAndRead(row);
         expected << QStringLiteral("LCD=OK!") << QStringLiteral("Name%1=").arg(slot) + target
                  << QStringLiteral("Status=OK") << QStringLiteral("Bar%1=%2").arg(slot).arg(count)
                  << QStringLiteral("Bytes%1=%2").arg(slot).arg(count)
@@ -69,19 +67,16 @@ private slots:
 
     void readFails_data() {
         QTest::addColumn<int>("slot");
-        QTest::addColumn<bool>("readsFirst");
         QTest::addColumn<int>("result");
         for (const SlotRow& slot : kSlotTable) {
             const int n = slot.number;
-            const bool two = n == 2;
-            QTest::addRow("slot %d, read returns -1", n) << n << two << -1;
-            QTest::addRow("slot %d, read returns -3", n) << n << two << -3;
-            QTest::addRow("slot %d, read returns more than asked", n) << n << two << 21001;
+            QTest::addRow("slot %d, read returns -1", n) << n << -1;
+            QTest::addRow("slot %d, read returns -3", n) << n << -3;
+            QTest::addRow("slot %d, read returns more than asked", n) << n << 21001;
         }
     }
     void readFails() {
         QFETCH(int, slot);
-        QFETCH(bool, readsFirst);
         QFETCH(int, result);
         const SlotRow& row = slotRow(slot);
         SlotBench bench;
@@ -92,7 +87,7 @@ private slots:
         DownloadSlot(row, bench.view, bench.library, bench.dialog);
 
         QStringList expected =
-            readsFirst ? linkAndRead(row) : QStringList{kSave} + linkAndRead(row);
+            readsFirst(slot) ? linkAndRead(row) : QStringList{kSave} + linkAndRead(row);
         expected << QStringLiteral("Status=%1").arg(result) << QStringLiteral("LCD=ERROR!")
                  << QStringLiteral("Message=Cannot Download SLOT%1!!! Please retry...").arg(slot)
                  << QStringLiteral("EndGBPMode()");
@@ -104,20 +99,18 @@ private slots:
 
     void saveFails_data() {
         QTest::addColumn<int>("slot");
-        QTest::addColumn<bool>("readsFirst");
         QTest::addColumn<QString>("target");
         QTest::addColumn<QString>("report");
         for (const SlotRow& slot : kSlotTable) {
             const int n = slot.number;
-            QTest::addRow("slot %d, missing folder", n) << n << (n == 2) << "missing/out.bin"
+            QTest::addRow("slot %d, missing folder", n) << n << "missing/out.bin"
                                                         << "Path not found: ";
-            QTest::addRow("slot %d, folder chosen", n) << n << (n == 2) << "folder"
+            QTest::addRow("slot %d, folder chosen", n) << n << "folder"
                                                        << "Path/File access error: ";
         }
     }
     void saveFails() {
         QFETCH(int, slot);
-        QFETCH(bool, readsFirst);
         QFETCH(QString, target);
         QFETCH(QString, report);
         const SlotRow& row = slotRow(slot);
@@ -131,7 +124,7 @@ private slots:
         const QString message = bench.view.messages.first();
         QVERIFY2(message.startsWith(report + bench.path(target)), qPrintable(message));
         // A failed save is not reported as a download: the row keeps the former file.
-        QStringList expected = dialogAndRead(row, readsFirst);
+        QStringList expected = dialogAndRead(row);
         expected << QStringLiteral("Message=") + message << QStringLiteral("Status=ERROR")
                  << QStringLiteral("LCD=ERROR!") << QStringLiteral("EndGBPMode()");
         QCOMPARE(bench.log.entries, expected);

@@ -15,11 +15,6 @@ namespace {
 
 enum class Operation { Upload, Download };
 
-/// Slot 2 alone asks where to save after it has read the phone.
-bool readsFirst(int slot) {
-    return slot == 2;
-}
-
 /// Answers the dialog with an upload's source, written here, or a download's target, which must
 /// not come to exist on these paths.
 bool answerWithFile(Operation operation, SlotBench& bench) {
