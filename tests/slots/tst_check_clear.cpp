@@ -72,10 +72,6 @@ QStringList started(int slot) {
             QStringLiteral("LCD=Clearing...")};
 }
 
-QString presentText(int n) {
-    return QStringLiteral("File PRESENT in Slot%1!").arg(n);
-}
-
 QStringList measuringSteps() {
     QStringList steps;
     for (int n = 1; n <= 5; ++n) {
@@ -169,8 +165,9 @@ private slots:
                      << QStringLiteral("Bytes%1=%2").arg(n).arg(bytes)
                      << QStringLiteral("Name%1=%2")
                             .arg(n)
-                            .arg(bytes == QLatin1String("0") ? QStringLiteral("<EMPTY SLOT>")
-                                                             : presentText(n));
+                            .arg(bytes == QLatin1String("0")
+                                     ? QStringLiteral("<EMPTY SLOT>")
+                                     : QStringLiteral("File PRESENT in Slot%1!").arg(n));
         }
         expected << QStringLiteral("LCD=CHECK");
         for (int n = 1; n <= 5; ++n) {
