@@ -277,6 +277,15 @@ SlowRow measureSlow(const char* name, QPushButton* button, const std::function<b
     return {name, median(window), wire, longestGap};
 }
 
+void printSlowRows(const std::vector<SlowRow>& rows) {
+    std::printf("%-24s %14s %14s %8s %14s\n", "measure", "window ms", "wire ms", "ratio",
+                "longest gap ms");
+    for (const SlowRow& row : rows) {
+        std::printf("%-24s %14.2f %14.2f %8.3f %14.1f\n", row.name, row.windowMs, row.wireMs,
+                    row.windowMs / row.wireMs, row.longestGapMs);
+    }
+}
+
 #if defined(HIDEAWAY_BRIDGE_LIBRARY)
 constexpr int kBridgeStarts = 5;
 
@@ -456,6 +465,39 @@ int main(int argc, char** argv) {
                                    wireMs(3, SlotCapacity)));
     qunsetenv("HIDEAWAY_PHONE_SETTINGS");
 
+#if defined(HIDEAWAY_STAND_IN_PHONE)
+    // The same over a real serial line: the simulated phone in serial mode, a pseudo-terminal,
+    // and hideaway-phone at its far end, pacing the line at the same speed. The stand-in serves
+    // the rows through Wine too, on COM1.
+    QTemporaryDir farPhone;
+    const QString serialLink = QDir(farPhone.path()).filePath(QStringLiteral("link"));
+    QProcess standIn;
+    standIn.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    standIn.start(QStringLiteral(HIDEAWAY_STAND_IN_PHONE),
+                  {QStringLiteral("--link"), serialLink, QStringLiteral("--dir"), farPhone.path(),
+                   QStringLiteral("--baud"), QString::number(kSlowBaud)});
+    if (!standIn.waitForReadyRead(30000) || !standIn.readLine().startsWith("ready ")) {
+        qFatal("the stand-in phone did not start");
+    }
+    qputenv("HIDEAWAY_PHONE_SETTINGS", QByteArray("serial = ") + QFile::encodeName(serialLink) +
+                                           QByteArray(";baud = ") + QByteArray::number(kSlowBaud));
+    std::vector<SlowRow> serialRows;
+    form.comDlg().setPrompt(std::make_unique<FixedPrompt>(upload));
+    serialRows.push_back(measureSlow("upload 20990 bytes",
+                                     control<QPushButton>(form, slot.buttonUp), statusIs("OK"),
+                                     wireMs(8, 2 * std::int64_t{kUploadLimit})));
+    worker.InitGBPMode(1);
+    worker.WriteNVMFile(g, n, full.data(), SlotCapacity);
+    worker.EndGBPMode();
+    form.comDlg().setPrompt(std::make_unique<FixedPrompt>(download));
+    serialRows.push_back(measureSlow("download 21000 bytes",
+                                     control<QPushButton>(form, slot.buttonDown), statusIs("OK"),
+                                     wireMs(3, SlotCapacity)));
+    qunsetenv("HIDEAWAY_PHONE_SETTINGS");
+    // The bridge maps COM1 to the line when it starts its host, for the rows through Wine.
+    qputenv("HIDEAWAY_GBP_COM1", QFile::encodeName(serialLink));
+#endif
+
 #if defined(HIDEAWAY_NATIVE_HOST)
     // Through the bridge with its host built natively in place of Wine, to the simulated phone:
     // what the pipes and the host's watch thread add to a call, apart from Wine. A copy of the
@@ -559,7 +601,31 @@ int main(int argc, char** argv) {
     bridgedRows.push_back(measureSlow("download 21000 bytes",
                                       control<QPushButton>(bridgedForm, slot.buttonDown), bridgedOk,
                                       wireMs(3, SlotCapacity)));
+#if defined(HIDEAWAY_STAND_IN_PHONE)
+    // And GBP.dll in serial mode on COM1, to the stand-in phone at the far end of the line.
+    std::vector<SlowRow> bridgedSerialRows;
+    if (!phoneConf.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        phoneConf.write(QByteArray("serial = COM1\nbaud = ") + QByteArray::number(kSlowBaud)) < 0) {
+        qFatal("cannot write %s", qPrintable(phoneConf.fileName()));
+    }
+    phoneConf.close();
+    bridgedForm.comDlg().setPrompt(std::make_unique<FixedPrompt>(upload));
+    bridgedSerialRows.push_back(measureSlow("upload 20990 bytes",
+                                            control<QPushButton>(bridgedForm, slot.buttonUp),
+                                            bridgedOk, wireMs(8, 2 * std::int64_t{kUploadLimit})));
+    bridgedWorker.InitGBPMode(1);
+    bridgedWorker.WriteNVMFile(g, n, full.data(), SlotCapacity);
+    bridgedWorker.EndGBPMode();
+    bridgedForm.comDlg().setPrompt(std::make_unique<FixedPrompt>(download));
+    bridgedSerialRows.push_back(measureSlow("download 21000 bytes",
+                                            control<QPushButton>(bridgedForm, slot.buttonDown),
+                                            bridgedOk, wireMs(3, SlotCapacity)));
+#endif
     phoneConf.remove();
+#endif
+#if defined(HIDEAWAY_STAND_IN_PHONE)
+    standIn.terminate();
+    standIn.waitForFinished(10000);
 #endif
 
     std::printf("Hideaway100K benchmark\n\n");
@@ -582,12 +648,15 @@ int main(int argc, char** argv) {
 
     std::printf("\nAt %d baud, 10 bits a byte (median of %d rounds; gap: the longest of all)\n\n",
                 kSlowBaud, kSlowRounds);
-    std::printf("%-24s %14s %14s %8s %14s\n", "measure", "window ms", "wire ms", "ratio",
-                "longest gap ms");
-    for (const SlowRow& row : slowRows) {
-        std::printf("%-24s %14.2f %14.2f %8.3f %14.1f\n", row.name, row.windowMs, row.wireMs,
-                    row.windowMs / row.wireMs, row.longestGapMs);
-    }
+    printSlowRows(slowRows);
+
+#if defined(HIDEAWAY_STAND_IN_PHONE)
+    std::printf(
+        "\nOver a serial line at %d baud: the simulated phone in serial mode, a "
+        "pseudo-terminal, hideaway-phone (median of %d rounds)\n\n",
+        kSlowBaud, kSlowRounds);
+    printSlowRows(serialRows);
+#endif
 
 #if defined(HIDEAWAY_NATIVE_HOST)
     std::printf("\nThrough the bridge and its host built natively, without Wine (median of %d)\n\n",
@@ -607,12 +676,14 @@ int main(int argc, char** argv) {
                 bridgedCheck - nativeCheck);
     std::printf("\nThrough the Wine bridge at %d baud (median of %d rounds)\n\n", kSlowBaud,
                 kSlowRounds);
-    std::printf("%-24s %14s %14s %8s %14s\n", "measure", "window ms", "wire ms", "ratio",
-                "longest gap ms");
-    for (const SlowRow& row : bridgedRows) {
-        std::printf("%-24s %14.2f %14.2f %8.3f %14.1f\n", row.name, row.windowMs, row.wireMs,
-                    row.windowMs / row.wireMs, row.longestGapMs);
-    }
+    printSlowRows(bridgedRows);
+#if defined(HIDEAWAY_STAND_IN_PHONE)
+    std::printf(
+        "\nThrough the Wine bridge over a serial line at %d baud: GBP.dll in serial mode "
+        "on COM1, hideaway-phone (median of %d rounds)\n\n",
+        kSlowBaud, kSlowRounds);
+    printSlowRows(bridgedSerialRows);
+#endif
 #else
     std::printf(
         "\nThrough the Wine bridge: not measured, since this build has no bridge under Wine (it "

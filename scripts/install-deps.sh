@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Installs, from Debian's packages, whatever the build, the program, its tests and its Debian
 # package need and the machine lacks: Qt Serial Port lists the serial devices for the command
-# line's doctor, the window's layout is drawn for the Liberation fonts, xvfb starts the program
-# where there is no display, and dpkg-dev and file let cpack work out the package's dependencies
-# and hardening flags. Safe to run again: it installs nothing that is already there.
+# line's doctor, MinGW's i686 compiler builds the Wine bridge's Windows host (whose tests run
+# with a native host where Wine does not), the window's layout is drawn for the Liberation fonts,
+# xvfb starts the program where there is no display, and dpkg-dev and file let cpack work out the
+# package's dependencies and hardening flags. Safe to run again: it installs nothing that is
+# already there.
 set -euo pipefail
 
 packages=(
     g++ make cmake pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev libxcb1-dev
+    g++-mingw-w64-i686-posix
     fonts-liberation fonts-dejavu-core fonts-dejavu-extra
     xvfb
     dpkg-dev file

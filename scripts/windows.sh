@@ -68,10 +68,14 @@ echo "windows: made $out/Hideaway100K and $(cd "$out" && ls Hideaway100K-*.zip H
 status=$bridge_status
 # Wine runs these 32-bit programs only where the kernel runs 32-bit programs at all; a machine
 # that switched that off (Linux's ia32_emulation) gets the build and the packages, and is told.
+rm -f "$out/skipped-tests.txt"
 if ! wine_error="$(wine --version 2>&1 >/dev/null)"; then
-    echo "windows: SKIPPED the tests under Wine, the real window and the installer: wine cannot" \
-        "run 32-bit programs on this machine (${wine_error%%$'\n'*}); the kernel's 32-bit" \
-        "emulation (ia32_emulation) and Debian's wine32:i386 are needed"
+    count="$(ctest --test-dir "$out/build" -N | sed -n 's/^Total Tests: //p')"
+    echo "$count tests of the Windows build under Wine, the real window and the installer did" \
+        "not run: wine cannot run 32-bit programs on this machine (${wine_error%%$'\n'*}); the" \
+        "kernel's 32-bit emulation (ia32_emulation) and Debian's wine32:i386 are needed" \
+        >"$out/skipped-tests.txt"
+    echo "windows: SKIPPED: $(cat "$out/skipped-tests.txt")"
     echo "windows: $timings; $SECONDS s in all"
     exit $status
 fi

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <string_view>
 #include <system_error>
 #include <thread>
@@ -48,13 +49,41 @@ void Phone::report(const std::string& message) {
 }
 
 void Phone::playLine(std::int64_t bytes) const {
+    if (m_serial) {
+        return;  // a real line takes its own time
+    }
     const auto delay = lineDelay(m_settings.baud, bytes);
     if (delay.count() > 0) {
         std::this_thread::sleep_for(delay);
     }
 }
 
+bool Phone::wantsSerialLine() const {
+    if (m_role == Role::FarEnd) {
+        return false;
+    }
+    std::string fileText;
+    const fs::path file = m_folder / kSettingsFileName;
+    std::error_code error;
+    if (fs::is_regular_file(file, error) && fs::file_size(file, error) <= kSettingsLimit &&
+        !error) {
+        std::ifstream in(file, std::ios::binary);
+        fileText.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (fileText.starts_with("\xEF\xBB\xBF")) {
+            fileText.erase(0, 3);
+        }
+    }
+    Settings peek;
+    return !applySettings(fileText, '\n', kSettingsFileName, peek) &&
+           !applySettings(environmentText(kSettingsVariable), ';', kSettingsVariable, peek) &&
+           !peek.serialDevice.empty();
+}
+
 std::optional<std::int16_t> Phone::loadSettings() {
+    if (m_role == Role::FarEnd) {
+        m_settings = Settings();
+        return std::nullopt;
+    }
     std::string fileText;
     const fs::path file = m_folder / kSettingsFileName;
     std::error_code error;
@@ -130,6 +159,10 @@ std::int16_t Phone::initGbpMode(std::uint8_t port) {
     // Every attempt starts from a closed link, so a failed one leaves GBP mode closed and the
     // phone free for other programs.
     m_open = false;
+    if (m_serial) {
+        m_serial = false;
+        m_far.close();
+    }
     const std::int16_t result = openGbpMode(port);
     if (!m_open) {
         m_lock.release();
@@ -142,6 +175,9 @@ std::int16_t Phone::openGbpMode(std::uint8_t port) {
     if (m_folder.empty()) {
         report(std::string("GBP: no phone folder: set ") + kPhoneDirVariable);
         return result::kFolderUnusable;
+    }
+    if (wantsSerialLine()) {
+        return openSerialLine(port);
     }
     std::error_code error;
     fs::create_directories(m_folder, error);
@@ -186,10 +222,35 @@ std::int16_t Phone::openGbpMode(std::uint8_t port) {
     return result::kOk;
 }
 
+std::int16_t Phone::openSerialLine(std::uint8_t port) {
+    // The folder holds the settings only: no NVM file, no lock.
+    m_lock.release();
+    if (const auto failed = loadSettings()) {
+        return *failed;
+    }
+    // A forced failure leaves the line alone; GBP mode never opens without the line.
+    if (const auto forced = m_settings.takeForced(Operation::InitGBPMode);
+        forced && *forced != result::kOk) {
+        return *forced;
+    }
+    if (port != m_settings.port || m_settings.serialDevice.empty()) {
+        return result::kNoPhoneOnPort;
+    }
+    constexpr std::int64_t kDefaultBaud = 115200;
+    const std::int16_t answered =
+        m_far.open(m_settings.serialDevice, m_settings.baud > 0 ? m_settings.baud : kDefaultBaud);
+    m_serial = m_open = answered == result::kOk;
+    return answered;
+}
+
 std::int16_t Phone::endGbpMode() {
     playLine(kFrameBytes);
     if (const auto forced = m_settings.takeForced(Operation::EndGBPMode)) {
         return *forced;  // a phone that did not hear the command stays as it was
+    }
+    if (m_serial) {
+        m_serial = m_open = false;
+        return m_far.close();
     }
     m_open = false;
     m_lock.release();
@@ -248,6 +309,9 @@ std::int16_t Phone::clearNvmFile(std::uint8_t fileGroup, std::uint8_t fileNumber
     if (const auto decided = admit(Operation::ClearNVMFile, fileGroup, fileNumber)) {
         return *decided;
     }
+    if (m_serial) {
+        return m_far.clear(kNvmGroup, fileNumber);
+    }
     return store(fileNumber, {});
 }
 
@@ -268,12 +332,18 @@ std::int16_t Phone::writeNvmFile(std::uint8_t fileGroup, std::uint8_t fileNumber
         std::uint8_t& victim = data[static_cast<std::size_t>(*m_settings.corruptAt)];
         victim = static_cast<std::uint8_t>(victim ^ 0xFFu);
     }
+    if (m_serial) {
+        return m_far.write(kNvmGroup, fileNumber, data);
+    }
     return store(fileNumber, data);
 }
 
 std::int16_t Phone::getNvmFileSize(std::uint8_t fileGroup, std::uint8_t fileNumber) {
     if (const auto decided = admit(Operation::GetNVMFileSize, fileGroup, fileNumber)) {
         return *decided;
+    }
+    if (m_serial) {
+        return m_far.size(kNvmGroup, fileNumber);
     }
     return static_cast<std::int16_t>(storedSize(nvmPath(fileNumber)));
 }
@@ -285,6 +355,9 @@ std::int16_t Phone::readNvmFile(std::uint8_t fileGroup, std::uint8_t fileNumber,
     }
     if (maxLength < 0 || (buffer == nullptr && maxLength > 0)) {
         return result::kBadArgument;
+    }
+    if (m_serial) {
+        return m_far.read(kNvmGroup, fileNumber, buffer, maxLength);
     }
     const fs::path file = nvmPath(fileNumber);
     const std::int32_t size = storedSize(file);

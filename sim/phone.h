@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "far_phone.h"
 #include "phone_settings.h"
 #include "platform.h"
 
@@ -49,6 +50,13 @@ inline constexpr std::int16_t kDamagedNvmFile = -5;
 /// exported calls serialise access to the one instance.
 class Phone {
 public:
+    /// Who the phone serves: the library's calls, which its settings may send over a serial line,
+    /// or a stand-in phone's requests from the far end of a line, which always reach the folder
+    /// and play no faults of the settings (the stand-in plays its own).
+    enum class Role { Library, FarEnd };
+
+    explicit Phone(Role role = Role::Library) : m_role(role) {}
+
     std::int16_t initGbpMode(std::uint8_t port);
     std::int16_t endGbpMode();
     std::int16_t clearNvmFile(std::uint8_t fileGroup, std::uint8_t fileNumber);
@@ -61,6 +69,11 @@ public:
 private:
     /// The steps of InitGBPMode after GBP mode has been closed; its result.
     std::int16_t openGbpMode(std::uint8_t port);
+    /// Whether the settings put the phone at the far end of a serial line. Read quietly: the
+    /// folder mode reads them again and reports what is wrong, in its own order.
+    bool wantsSerialLine() const;
+    /// InitGBPMode over the serial line the settings name.
+    std::int16_t openSerialLine(std::uint8_t port);
     /// Reads phone.conf and the environment's lines; the result of a failed InitGBPMode, or
     /// nothing when the settings are in place.
     std::optional<std::int16_t> loadSettings();
@@ -76,7 +89,11 @@ private:
     void playLine(std::int64_t bytes) const;
     static void report(const std::string& message);
 
+    Role m_role;
     bool m_open = false;
+    // GBP mode is open over the serial line: the NVM calls go to the far phone.
+    bool m_serial = false;
+    FarPhone m_far;
     std::filesystem::path m_folder;
     // Held exactly while GBP mode is open, so another program's InitGBPMode is refused.
     FileLock m_lock;

@@ -134,6 +134,8 @@ std::optional<std::string> applyLine(std::string_view key, std::string_view valu
             return "baud must be a whole number of bits per second (0: no delay)";
         }
         settings.baud = *baud;
+    } else if (key == "serial") {
+        settings.serialDevice = std::string(value);
     } else if (key.starts_with("force.")) {
         return applyForce(key, value, settings);
     } else {

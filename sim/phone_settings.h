@@ -35,8 +35,11 @@ struct Settings {
     std::map<ForceKey, ForcedResult> forced;
     std::int32_t writeShortBy = 0;
     std::optional<std::int32_t> corruptAt;
-    /// Bits per second of the simulated serial line; 0 plays no delay.
+    /// Bits per second of the simulated serial line; 0 plays no delay. With a serial device, the
+    /// real line's speed (0: 115200).
     std::int64_t baud = 0;
+    /// The serial line the phone is at the far end of; empty: the phone is kept in its folder.
+    std::string serialDevice;
 
     /// The result forced on this call, if a live rule covers it: a rule for the NVM file first,
     /// then one for every file. Counts the call against a "next N" rule.

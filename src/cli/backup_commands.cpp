@@ -19,6 +19,7 @@
 #include "folder_lock.h"
 #include "slot_operations.h"
 #include "slot_table.h"
+#include "stopping_library.h"
 #include "terminal.h"
 #include "terminal_view.h"
 
@@ -55,9 +56,14 @@ QString stageSlots(const Invocation& invocation, GbpLibrary& library, Terminal& 
         const QString path = QDir::toNativeSeparators(staging.filePath(slotFileName(slot.number)));
         PathDialog dialog(path);
         steps.next();
-        if (const SlotOutcome saved = DownloadSlot(slot, view, library, dialog); !saved) {
+        const SlotOutcome downloaded = [&] {
+            const StoppingLibrary::WholeSlot whole(slot.number);
+            return DownloadSlot(slot, view, library, dialog);
+        }();
+        if (!downloaded) {
             return QStringLiteral("slot %1 could not be saved (%2)")
-                .arg(QString::number(slot.number), downloadFailure(invocation, slot.number, saved));
+                .arg(QString::number(slot.number),
+                     downloadFailure(invocation, slot.number, downloaded));
         }
         // What is on disk now is what the manifest vouches for; a slot larger than one read
         // takes shows here as fewer bytes than the check measured.
@@ -104,7 +110,10 @@ QString makeBackup(const Invocation& invocation, GbpLibrary& library, Terminal& 
                    const QString& folder, BackupSteps& steps, QList<BackupEntry>& entries,
                    QByteArray& made) {
     // What a killed backup left: its complete new backup is put in place, its staging removed.
-    if (const QString failed = tidyBackupFolder(folder, steps); !failed.isEmpty()) {
+    const auto removing = [&terminal](const QString& path) {
+        terminal.step(QStringLiteral("removing %1, left by an earlier backup").arg(path));
+    };
+    if (const QString failed = tidyBackupFolder(folder, steps, removing); !failed.isEmpty()) {
         return failed;
     }
     if (const QString blocker = inTheWay(folder); !blocker.isEmpty()) {
@@ -117,9 +126,11 @@ QString makeBackup(const Invocation& invocation, GbpLibrary& library, Terminal& 
     TerminalView view(terminal, invocation.port);
     const SlotOutcome checked = CheckSlots(view, library);
     if (!checked) {
-        return checked.failure == SlotOutcome::Failure::LinkNotOpened
-                   ? linkFailure(invocation, checked.libraryResult)
-                   : QStringLiteral("the check did not measure every slot");
+        if (checked.failure == SlotOutcome::Failure::LinkNotOpened) {
+            return linkFailure(invocation, checked.libraryResult);
+        }
+        return runStopped() ? QStringLiteral("the run was stopped before every slot was measured")
+                            : QStringLiteral("the check did not measure every slot");
     }
 
     // The new backup is made in a folder of its own beside the old one and takes its place only
@@ -175,6 +186,7 @@ QString putBack(const Invocation& invocation, GbpLibrary& library, Terminal& ter
         SlotOutcome outcome;
         QString reason;
         try {
+            const StoppingLibrary::WholeSlot whole(entry.slot);
             UploadSlot(slotRow(entry.slot), view, library, dialog, outcome);
             if (!outcome) {
                 reason = uploadFailure(invocation, path, outcome);

@@ -125,7 +125,8 @@ void BackupSteps::next() {
     beforeBackupStep(++m_count);
 }
 
-QString tidyBackupFolder(const QString& folder, BackupSteps& steps) {
+QString tidyBackupFolder(const QString& folder, BackupSteps& steps,
+                         const std::function<void(const QString&)>& removing) {
     const QDir dir(folder);
     if (QFileInfo(dir.filePath(kCompleteName)).isDir()) {
         const QString failed = placeComplete(folder, steps);
@@ -136,6 +137,7 @@ QString tidyBackupFolder(const QString& folder, BackupSteps& steps) {
     for (const QString& name : stagingLeftovers(folder)) {
         steps.next();
         const QString path = dir.filePath(name);
+        removing(QDir::toNativeSeparators(path));
         const QFileInfo info(path);
         const bool removed = info.isDir() && !info.isSymLink() ? QDir(path).removeRecursively()
                                                                : QFile::remove(path);
@@ -151,7 +153,11 @@ QStringList stagingLeftovers(const QString& folder) {
     QStringList names = QDir(folder).entryList(
         {kStagingPrefix + QLatin1Char('*')},
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    names.removeAll(kCompleteName);
+    // Only a folder of that name is a complete backup; anything else there would stop the next one
+    // from being put in place.
+    if (QFileInfo(QDir(folder).filePath(kCompleteName)).isDir()) {
+        names.removeAll(kCompleteName);
+    }
     return names;
 }
 

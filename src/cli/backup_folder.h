@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace hideaway::cli {
 
 /// The folder inside a backup folder that holds a complete new backup from the moment it is
@@ -34,16 +36,17 @@ private:
 };
 
 /// Puts the complete new backup that an interrupted backup left in place, then removes it and
-/// every staging folder or temporary file that a killed backup left. Returns what failed, or
-/// nothing.
-QString tidyBackupFolder(const QString& folder, BackupSteps& steps);
+/// every staging folder or temporary file that a killed backup left, telling removing the path of
+/// each before it goes. Returns what failed, or nothing.
+QString tidyBackupFolder(const QString& folder, BackupSteps& steps,
+                         const std::function<void(const QString&)>& removing);
 
 /// A folder or other non-file where a file of the backup goes, which would stop it from being
 /// put in place; empty when there is none.
 QString inTheWay(const QString& folder);
 
 /// The staging folders and temporary files in folder that a backup left, which the next one
-/// removes; their names.
+/// removes, and anything but a folder named kCompleteName; their names.
 QStringList stagingLeftovers(const QString& folder);
 
 /// Where the last complete backup of folder is, as the folder stands now, for the end of a

@@ -203,7 +203,7 @@ QString helpText() {
         "  --version   show the version\n"
         "\n"
         "SLOT is 1 to 5. Steps and errors go to standard error, results to standard output.\n"
-        "Ctrl-C stops the run once the step in progress ends; a second Ctrl-C at once.\n"
+        "Ctrl-C stops the run once the slot in progress is finished; a second Ctrl-C at once.\n"
         "Exit status: 0 all done and verified, 1 an operation failed, 2 a usage error,\n"
         "130 stopped by Ctrl-C, 143 stopped by SIGTERM.\n");
 }

@@ -15,6 +15,7 @@
 #include "failure_reports.h"
 #include "slot_operations.h"
 #include "slot_table.h"
+#include "stopping_library.h"
 #include "terminal.h"
 #include "terminal_view.h"
 
@@ -92,7 +93,10 @@ int upload(const Invocation& invocation, GbpLibrary& library, Terminal& terminal
     TerminalView view(terminal, invocation.port);
     const QString path = QDir::toNativeSeparators(QFileInfo(invocation.path).absoluteFilePath());
     PathDialog dialog(path);
-    const SlotOutcome outcome = UploadSlot(slotRow(invocation.slot), view, library, dialog);
+    const SlotOutcome outcome = [&] {
+        const StoppingLibrary::WholeSlot whole(invocation.slot);
+        return UploadSlot(slotRow(invocation.slot), view, library, dialog);
+    }();
     if (!outcome) {
         terminal.error(QStringLiteral("upload to slot %1 failed: ").arg(invocation.slot) +
                        uploadFailure(invocation, path, outcome));
@@ -112,7 +116,10 @@ int download(const Invocation& invocation, GbpLibrary& library, Terminal& termin
     }
     TerminalView view(terminal, invocation.port);
     PathDialog dialog(target.filePath());
-    const SlotOutcome outcome = DownloadSlot(slotRow(invocation.slot), view, library, dialog);
+    const SlotOutcome outcome = [&] {
+        const StoppingLibrary::WholeSlot whole(invocation.slot);
+        return DownloadSlot(slotRow(invocation.slot), view, library, dialog);
+    }();
     if (!outcome) {
         terminal.error(downloadFailure(invocation, invocation.slot, outcome));
         return kExitFailed;
@@ -125,7 +132,10 @@ int download(const Invocation& invocation, GbpLibrary& library, Terminal& termin
 int clear(const Invocation& invocation, GbpLibrary& library, Terminal& terminal) {
     TerminalView view(terminal, invocation.port);
     const SlotRow& slot = slotRow(invocation.slot);
-    const SlotOutcome outcome = ClearSlot(slot, view, library);
+    const SlotOutcome outcome = [&] {
+        const StoppingLibrary::WholeSlot whole(slot.number);
+        return ClearSlot(slot, view, library);
+    }();
     if (!outcome) {
         const std::int16_t size = outcome.size(slot.number);
         if (outcome.failure == SlotOutcome::Failure::LinkNotOpened) {

@@ -89,19 +89,29 @@ int main(int argc, char** argv) {
     // Outermost, so that a refused call is never shown as a step.
     StoppingLibrary library(progress);
 
-    // The first signal stops the run once the call under way returns; a second ends it at once,
-    // since the call may never return.
+    // The first signal stops the run once the slot in progress is finished (or, between slots,
+    // once the call under way returns); a second ends it at once, since the call may never return.
     std::atomic<int> signalsSeen = 0;
     std::atomic<StopSignal> firstSignal = StopSignal::Interrupt;
     const StopSignals stopSignals([&](StopSignal signal) {
         if (++signalsSeen == 1) {
             firstSignal = signal;
-            library.requestStop();
-            terminal.error(
-                signal == StopSignal::Interrupt
-                    ? QStringLiteral("Ctrl-C: stopping once the step in progress ends; "
-                                     "press Ctrl-C again to stop at once")
-                    : QStringLiteral("SIGTERM: stopping once the step in progress ends"));
+            const int slot = library.requestStop();
+            const QString when = slot != 0
+                                     ? QStringLiteral("stopping once slot %1 is finished").arg(slot)
+                                     : QStringLiteral("stopping once the step in progress ends");
+            switch (signal) {
+                case StopSignal::Interrupt:
+                    terminal.error(QStringLiteral("Ctrl-C: ") + when +
+                                   QStringLiteral("; press Ctrl-C again to stop at once"));
+                    break;
+                case StopSignal::Terminate:
+                    terminal.error(QStringLiteral("SIGTERM: ") + when);
+                    break;
+                case StopSignal::Close:
+                    terminal.error(QStringLiteral("asked to end by Windows: ") + when);
+                    break;
+            }
             return;
         }
         QString state = library.leftBehind();
@@ -119,5 +129,11 @@ int main(int argc, char** argv) {
     });
 
     const int status = runCommand(parsed.invocation, library, terminal, loadedFrom);
-    return finish(terminal, library.refusedAny() ? stopStatus(firstSignal) : status);
+    if (!library.stopped()) {
+        return finish(terminal, status);
+    }
+    if (const int slot = library.finishedAfterStop(); slot != 0) {
+        terminal.error(QStringLiteral("stopped once slot %1 was finished").arg(slot));
+    }
+    return finish(terminal, stopStatus(firstSignal));
 }

@@ -9,10 +9,11 @@ namespace hideaway::cli {
 enum class StopSignal {
     Interrupt,  ///< Ctrl-C (SIGINT; on Windows the console's Ctrl-C or Ctrl-Break)
     Terminate,  ///< SIGTERM
+    Close,      ///< Windows: the console is closed, the user logs off or the system shuts down
 };
 
 /// The exit status of a run a signal stopped, the one a shell gives a process that signal ended:
-/// 130 for Ctrl-C, 143 for SIGTERM.
+/// 130 for Ctrl-C, 143 for SIGTERM and the other requests to end.
 inline int stopStatus(StopSignal signal) {
     return signal == StopSignal::Interrupt ? 130 : 143;
 }

@@ -12,12 +12,13 @@ namespace hideaway::cli {
 
 namespace {
 
-/// The pipe's end the signal handler writes each signal's number into; a zero byte ends the
-/// watch.
+/// The pipe's end the signal handler writes each signal's number into; closing it ends the watch.
 volatile std::sig_atomic_t g_signalPipe = -1;
 
 extern "C" void onStopSignal(int number) {
     // Only what is safe in a signal handler: one write, with errno kept for the code it cut into.
+    // The end does not block: a signal that finds the pipe full is dropped, and the ones in it
+    // already stop the run.
     const int saved = errno;
     const char byte = static_cast<char>(number);
     [[maybe_unused]] const ssize_t written = write(g_signalPipe, &byte, 1);
@@ -35,8 +36,15 @@ struct StopSignals::Watch {
 
 StopSignals::StopSignals(std::function<void(StopSignal)> handler)
     : m_handler(std::move(handler)), m_watch(std::make_unique<Watch>()) {
-    if (pipe2(m_watch->pipe, O_CLOEXEC) != 0) {
-        m_watch->pipe[0] = m_watch->pipe[1] = -1;
+    // The watch's end blocks, so that it sleeps until a byte comes; the handler's end does not.
+    if (pipe2(m_watch->pipe, O_CLOEXEC) != 0 ||
+        fcntl(m_watch->pipe[1], F_SETFL, fcntl(m_watch->pipe[1], F_GETFL) | O_NONBLOCK) != 0) {
+        for (int& end : m_watch->pipe) {
+            if (end >= 0) {
+                close(end);
+            }
+            end = -1;
+        }
         return;  // no watch: the signals keep their default, which ends the run at once
     }
     g_signalPipe = m_watch->pipe[1];
@@ -47,7 +55,7 @@ StopSignals::StopSignals(std::function<void(StopSignal)> handler)
             if (got < 0 && errno == EINTR) {
                 continue;
             }
-            if (got <= 0 || byte == 0) {
+            if (got <= 0) {
                 return;
             }
             m_handler(byte == SIGINT ? StopSignal::Interrupt : StopSignal::Terminate);
@@ -68,13 +76,12 @@ StopSignals::~StopSignals() {
     }
     sigaction(SIGINT, &m_watch->oldInterrupt, nullptr);
     sigaction(SIGTERM, &m_watch->oldTerminate, nullptr);
-    const char end = 0;
-    while (write(m_watch->pipe[1], &end, 1) < 0 && errno == EINTR) {
-    }
-    m_watch->thread.join();
     g_signalPipe = -1;
-    close(m_watch->pipe[0]);
+    // Closing the end, unlike a write, cannot fail: the watch reads the end of the pipe once it
+    // has taken the signals before it.
     close(m_watch->pipe[1]);
+    m_watch->thread.join();
+    close(m_watch->pipe[0]);
 }
 
 }  // namespace hideaway::cli

@@ -20,6 +20,9 @@ SlotOutcome ClearSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library) 
     const std::int16_t cleared = library.ClearNVMFile(slot.fileGroup, slot.fileNumber);
     const std::int16_t size = library.GetNVMFileSize(slot.fileGroup, slot.fileNumber);
     outcome.size(slot.number) = size;
+    if (size >= 0) {
+        view.noteFact(slot.number, size == 0 ? SlotFact::Emptied : SlotFact::NotEmptied);
+    }
     library.EndGBPMode();
 
     if (size != 0) {

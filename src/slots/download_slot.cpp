@@ -62,6 +62,7 @@ SlotOutcome DownloadSlot(const SlotRow& slot, SlotView& view, GbpLibrary& librar
             return outcome;
         }
 
+        view.noteFact(slot.number, SlotFact::FileSaved);
         outcome.bytes = count;
         view.setLcdStatus(QStringLiteral("OK!"));
         view.setSlotName(slot.number, dialog.fileName());

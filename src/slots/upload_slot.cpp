@@ -80,6 +80,7 @@ void UploadSlot(const SlotRow& slot, SlotView& view, GbpLibrary& library, FileDi
         rowShowsLostFile = false;
         outcome.bytes = length;
         if (verified) {
+            view.noteFact(slot.number, SlotFact::Verified);
             view.setLcdStatus(QStringLiteral("OK!"));
             view.setSlotName(slot.number, dialog.fileName());
             view.setSlotProgress(slot.number, static_cast<float>(length));

@@ -5,7 +5,6 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProgressBar>
@@ -23,7 +22,6 @@
 #include "artwork.h"
 #include "com_dlg.h"
 #include "design_fonts.h"
-#include "end_now.h"
 #include "form_layout.h"
 #include "frm_splash.h"
 #include "gbp_library.h"
@@ -76,46 +74,6 @@ bool isUserInput(QEvent::Type type) {
         default:
             return false;
     }
-}
-
-/// The status the program ends with when the user ends it while a call is under way.
-constexpr int kEndedNowStatus = 1;
-
-/// The question whether to end now: which operation waits for the phone, and what ending now
-/// leaves behind.
-QString endNowQuestionText(FormMain::Activity activity, const SlotChanges& changes) {
-    using Kind = FormMain::Activity::Kind;
-    const int slot = activity.slot;
-    QString waiting = QStringLiteral("The operation");
-    QString left = QStringLiteral("nothing on the phone is changed");
-    switch (activity.kind) {
-        case Kind::Check:
-            waiting = QStringLiteral("The check");
-            break;
-        case Kind::Clear:
-            waiting = QStringLiteral("Clearing slot %1").arg(slot);
-            left = changes.changing() ? changes.leftBehind()
-                                      : QStringLiteral("slot %1 keeps what it holds").arg(slot);
-            break;
-        case Kind::Upload:
-            waiting = QStringLiteral("The upload to slot %1").arg(slot);
-            left = changes.changing() ? changes.leftBehind()
-                                      : QStringLiteral("slot %1 keeps what it holds").arg(slot);
-            break;
-        case Kind::Download:
-            waiting = QStringLiteral("The download of slot %1").arg(slot);
-            left = QStringLiteral("no file is written");
-            break;
-        case Kind::Disconnect:
-            waiting = QStringLiteral("Ending the link");
-            break;
-        case Kind::Other:
-            break;
-    }
-    return QStringLiteral(
-               "%1 is still waiting for the phone to answer.\n\nIf you end the program now, "
-               "%2.\n\nEnd the program now, or wait for the phone?")
-        .arg(waiting, left);
 }
 
 const Qt::Alignment kLabelCentred = Qt::AlignHCenter | Qt::AlignTop;
@@ -194,18 +152,6 @@ FormMain::FormMain(GbpLibrary& library, QWidget* parent)
       m_background(QPixmap::fromImage(loadPicture(kBackgroundPicture))),
       m_presenter([this](const QString& text) { showAppMessage(this, text); }),
       m_quit([] { QCoreApplication::exit(0); }) {
-    m_endNowWait.setSingleShot(true);
-    connect(&m_endNowWait, &QTimer::timeout, this, [this] {
-        if (!m_running) {
-            return;
-        }
-        // Between calls the operation is in one of its own dialogs, not waiting for the phone.
-        if (m_call) {
-            askToEndNow();
-        } else {
-            armEndNowQuestion();
-        }
-    });
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(kStartCaption);
     // From a pixmap, not a file name: a file name has Qt look through its icon-engine plugins.
@@ -313,9 +259,7 @@ void FormMain::buildStatusArea() {
 
     m_quitButton = quit;
     connect(quit, &QPushButton::clicked, this, [this] {
-        if (m_running) {
-            requestQuit(QuitRequest::Disconnect);
-        } else {
+        if (m_leave.mayLeave(LeaveGuard::Quit::Disconnect)) {
             disconnectAndQuit();
         }
     });
@@ -416,8 +360,7 @@ bool FormMain::runHandler(const Activity& activity, const std::function<void()>&
         return false;
     }
     m_running = true;
-    m_activity = activity;
-    m_changes.reset();
+    m_leave.operationStarted(activity);
     // The library's calls keep the event loop running; input must not act while they do.
     qApp->installEventFilter(this);
     try {
@@ -430,16 +373,16 @@ bool FormMain::runHandler(const Activity& activity, const std::function<void()>&
     }
     qApp->removeEventFilter(this);
     m_running = false;
-    m_endNowWait.stop();
+    const LeaveGuard::Quit request = m_leave.operationEnded();
     updateWaitCursor();
     // A request to quit made meanwhile is carried out now, as if it came after the operation.
-    switch (std::exchange(m_quitRequest, QuitRequest::None)) {
-        case QuitRequest::None:
+    switch (request) {
+        case LeaveGuard::Quit::None:
             break;
-        case QuitRequest::Close:
+        case LeaveGuard::Quit::Close:
             close();
             break;
-        case QuitRequest::Disconnect:
+        case LeaveGuard::Quit::Disconnect:
             disconnectAndQuit();
             break;
     }
@@ -448,70 +391,22 @@ bool FormMain::runHandler(const Activity& activity, const std::function<void()>&
 
 void FormMain::disconnectAndQuit() {
     // An error from EndGBPMode is reported, and the program ends all the same.
-    const bool ran = runHandler({Activity::Kind::Disconnect}, [this] {
-        armEndNowQuestion();  // the user asked to quit, and this call may hang too
-        m_library.EndGBPMode();
-    });
+    const bool ran = runHandler({Activity::Kind::Disconnect}, [this] { m_library.EndGBPMode(); });
     if (ran) {
         m_quit();
     }
 }
 
-void FormMain::requestQuit(QuitRequest request) {
-    m_quitRequest = std::max(m_quitRequest, request);
-    armEndNowQuestion();
-}
-
-void FormMain::armEndNowQuestion() {
-    if (!m_endNowWait.isActive() && m_endNowQuestion.isNull()) {
-        m_endNowWait.start(m_endNowDelay);
-    }
-}
-
-void FormMain::askToEndNow() {
-    auto* box =
-        new QMessageBox(QMessageBox::Question, kAppTitle, endNowQuestionText(m_activity, m_changes),
-                        QMessageBox::NoButton, this);
-    box->setObjectName(QStringLiteral("EndNowQuestion"));
-    box->setTextFormat(Qt::PlainText);
-    QPushButton* endNow = box->addButton(QStringLiteral("End now"), QMessageBox::DestructiveRole);
-    QPushButton* wait = box->addButton(QStringLiteral("Wait"), QMessageBox::RejectRole);
-    box->setDefaultButton(wait);
-    box->setEscapeButton(wait);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    // Not exec(): the call under way must be able to return and close the question meanwhile.
-    box->setWindowModality(Qt::ApplicationModal);
-    connect(box, &QMessageBox::buttonClicked, this, [endNow](QAbstractButton* clicked) {
-        if (clicked == endNow) {
-            // The worker may be stuck in the library for good: nothing may wait for it.
-            endProcessNow(kEndedNowStatus);
-        }
-    });
-    m_endNowQuestion = box;
-    box->show();
-}
-
-void FormMain::closeEndNowQuestion() {
-    if (QMessageBox* box = m_endNowQuestion.data()) {
-        m_endNowQuestion = nullptr;
-        box->disconnect(this);
-        box->close();
-    }
-}
-
 void FormMain::setCallUnderWay(const LibraryCall* call) {
     if (call != nullptr) {
-        m_call = *call;
-        m_changes.began(*call);
-        return;
+        m_leave.callBegan(*call);
+    } else {
+        m_leave.callReturned();
     }
-    m_call.reset();
-    m_changes.returned();
-    if (!m_endNowQuestion.isNull()) {
-        // The phone answered: the operation goes on, and the request to quit still stands.
-        closeEndNowQuestion();
-        armEndNowQuestion();
-    }
+}
+
+void FormMain::noteFact(int, SlotFact fact) {
+    m_leave.noteFact(fact);
 }
 
 void FormMain::setLinkOpen(bool open) {
@@ -543,9 +438,7 @@ bool FormMain::event(QEvent* event) {
 }
 
 void FormMain::closeEvent(QCloseEvent* event) {
-    if (m_running) {
-        // Nothing may be torn: the operation ends, with its EndGBPMode, and then the window closes.
-        requestQuit(QuitRequest::Close);
+    if (!m_leave.mayLeave(LeaveGuard::Quit::Close)) {
         event->ignore();
         return;
     }

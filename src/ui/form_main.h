@@ -2,20 +2,17 @@
 
 #include <array>
 #include <functional>
-#include <optional>
 
 #include <QPixmap>
 #include <QPointer>
-#include <QTimer>
 #include <QWidget>
 
 #include "busy_bar_library.h"
-#include "slot_changes.h"
+#include "leave_guard.h"
 #include "slot_view.h"
 
 class QLabel;
 class QLineEdit;
-class QMessageBox;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
@@ -42,17 +39,13 @@ QString untrappedErrorText(int number, const QString& description);
 /// operation runs, user input to the program's windows is dropped (its own modal dialogs take
 /// input as usual), except for "Disconnect + Quit": it and a close command wait until the
 /// operation has ended. Should a library call keep the operation waiting for some seconds after
-/// such a request, the window asks whether to end the program at once.
+/// such a request, the window asks whether to end the program at once (LeaveGuard).
 class FormMain final : public QWidget, public SlotView {
     Q_OBJECT
 
 public:
     /// What a click handler does, so the question whether to end now can name it.
-    struct Activity {
-        enum class Kind { Other, Check, Clear, Upload, Download, Disconnect };
-        Kind kind = Kind::Other;
-        int slot = 0;
-    };
+    using Activity = LeaveGuard::Operation;
 
     explicit FormMain(GbpLibrary& library, QWidget* parent = nullptr);
     /// Takes the about window along, so it never outlives the program's main window.
@@ -71,7 +64,7 @@ public:
     void setCallUnderWay(const LibraryCall* call);
     /// How long a call may keep a request to quit waiting before the window asks whether to end
     /// now; five seconds unless a test says otherwise.
-    void setEndNowDelay(int milliseconds) { m_endNowDelay = milliseconds; }
+    void setEndNowDelay(int milliseconds) { m_leave.setDelay(milliseconds); }
 
     void setCaption(const QString& text) override;
     void setStatus(const QString& text) override;
@@ -83,6 +76,7 @@ public:
     QString slotBytes(int slot) const override;
     void setSlotProgress(int slot, float value) override;
     void setTotalHidden(const QString& text) override;
+    void noteFact(int slot, SlotFact fact) override;
 
 protected:
     bool event(QEvent* event) override;
@@ -91,9 +85,6 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    /// A request to quit that waits for the operation; a later one of higher rank replaces it.
-    enum class QuitRequest { None, Close, Disconnect };
-
     struct SlotControls {
         QLineEdit* name = nullptr;
         QLineEdit* bytes = nullptr;
@@ -108,11 +99,6 @@ private:
     bool runHandler(const Activity& activity, const std::function<void()>& handler);
     /// "Disconnect + Quit": ends GBP mode, then the program.
     void disconnectAndQuit();
-    void requestQuit(QuitRequest request);
-    /// Starts the wait after which a call still under way brings up the question.
-    void armEndNowQuestion();
-    void askToEndNow();
-    void closeEndNowQuestion();
     /// Whether event is input for the "Disconnect + Quit" button, which acts during an operation.
     bool isQuitButtonInput(QObject* watched, QEvent* event) const;
     void updateWaitCursor();
@@ -133,13 +119,7 @@ private:
     QPointer<FrmSplash> m_splash;
     std::function<void(const QString&)> m_presenter;
     std::function<void()> m_quit;
-    Activity m_activity;
-    std::optional<LibraryCall> m_call;
-    SlotChanges m_changes;
-    QuitRequest m_quitRequest = QuitRequest::None;
-    QTimer m_endNowWait;
-    int m_endNowDelay = 5000;
-    QPointer<QMessageBox> m_endNowQuestion;
+    LeaveGuard m_leave{this};
     bool m_running = false;
     bool m_linkOpen = false;
     bool m_blocked = false;

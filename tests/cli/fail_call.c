@@ -3,7 +3,9 @@
  * HIDEAWAY_FAIL_CALL names the call (open, read, write, fsync, rename, unlink, mkdir, rmdir),
  * HIDEAWAY_FAIL_AT which of its calls on a path under HIDEAWAY_FAIL_UNDER fails, counted
  * from 1; the calls before and after it go through. The path of the call that failed is written
- * to HIDEAWAY_FAIL_LOG, so that the test knows when the run had no such call left to fail. */
+ * to HIDEAWAY_FAIL_LOG, so that the test knows when the run had no such call left to fail.
+ * A HIDEAWAY_FAIL_AT of "N+" fails every call from the Nth on, HIDEAWAY_FAIL_ERRNO sets the
+ * error number in place of EIO, and a HIDEAWAY_FAIL_UNDER of "pipe:" means every pipe. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -24,6 +26,9 @@ static int under(const char* path) {
         return 0;
     }
     const size_t length = strlen(folder);
+    if (strcmp(folder, "pipe:") == 0) {
+        return strncmp(path, folder, length) == 0; /* how /proc names a pipe: pipe:[inode] */
+    }
     return strncmp(path, folder, length) == 0 && (path[length] == '/' || path[length] == '\0');
 }
 
@@ -34,7 +39,10 @@ static int failHere(const char* call, const char* path) {
     if (chosen == NULL || at == NULL || strcmp(chosen, call) != 0 || !under(path)) {
         return 0;
     }
-    if (__atomic_add_fetch(&counted, 1, __ATOMIC_SEQ_CST) != atoi(at)) {
+    char* rest = NULL;
+    const long first = strtol(at, &rest, 10);
+    const long count = __atomic_add_fetch(&counted, 1, __ATOMIC_SEQ_CST);
+    if (count != first && !(*rest == '+' && count > first)) {
         return 0;
     }
     const char* log = getenv("HIDEAWAY_FAIL_LOG");
@@ -45,7 +53,8 @@ static int failHere(const char* call, const char* path) {
             close(fd);
         }
     }
-    errno = EIO;
+    const char* number = getenv("HIDEAWAY_FAIL_ERRNO");
+    errno = number != NULL ? atoi(number) : EIO;
     return 1;
 }
 

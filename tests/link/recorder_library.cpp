@@ -14,6 +14,14 @@ uint8_t readPattern(int32_t i) {
     return static_cast<uint8_t>((i * 31 + 7) & 0xFF);
 }
 
+// Counts a call on an NVM file and keeps which file it named.
+int16_t record(RecorderOperation operation, uint8_t fileGroup, uint8_t fileNumber) {
+    ++state.calls[operation];
+    state.fileGroup = fileGroup;
+    state.fileNumber = fileNumber;
+    return state.result;
+}
+
 }  // namespace
 
 extern "C" {
@@ -34,43 +42,31 @@ GBP_API int16_t GBP_CALL EndGBPMode(void) {
 }
 
 GBP_API int16_t GBP_CALL ClearNVMFile(uint8_t fileGroup, uint8_t fileNumber) {
-    ++state.calls[kRecorderClear];
-    state.fileGroup = fileGroup;
-    state.fileNumber = fileNumber;
-    return state.result;
+    return record(kRecorderClear, fileGroup, fileNumber);
 }
 
 GBP_API int16_t GBP_CALL WriteNVMFile(uint8_t fileGroup, uint8_t fileNumber, uint8_t* buffer,
                                       int32_t length) {
-    ++state.calls[kRecorderWrite];
-    state.fileGroup = fileGroup;
-    state.fileNumber = fileNumber;
     state.length = length;
     uint32_t hash = 2166136261U;
     for (int32_t i = 0; i < length; ++i) {
         hash = (hash ^ buffer[i]) * 16777619U;
     }
     state.writtenHash = hash;
-    return state.result;
+    return record(kRecorderWrite, fileGroup, fileNumber);
 }
 
 GBP_API int16_t GBP_CALL GetNVMFileSize(uint8_t fileGroup, uint8_t fileNumber) {
-    ++state.calls[kRecorderSize];
-    state.fileGroup = fileGroup;
-    state.fileNumber = fileNumber;
-    return state.result;
+    return record(kRecorderSize, fileGroup, fileNumber);
 }
 
 GBP_API int16_t GBP_CALL ReadNVMFile(uint8_t fileGroup, uint8_t fileNumber, uint8_t* buffer,
                                      int32_t maxLength) {
-    ++state.calls[kRecorderRead];
-    state.fileGroup = fileGroup;
-    state.fileNumber = fileNumber;
     state.length = maxLength;
     const int32_t count = std::min(state.readCount, maxLength);
     for (int32_t i = 0; i < count; ++i) {
         buffer[i] = readPattern(i);
     }
-    return state.result;
+    return record(kRecorderRead, fileGroup, fileNumber);
 }
 }

@@ -30,11 +30,9 @@ private slots:
     void portChoice_data() {
         QTest::addColumn<QList<int>>("selected");
         QTest::addColumn<int>("port");
-        QTest::newRow("Com1 selected") << QList<int>{1} << 1;
-        QTest::newRow("Com2 selected") << QList<int>{2} << 2;
-        QTest::newRow("Com3 selected") << QList<int>{3} << 3;
-        QTest::newRow("Com4 selected") << QList<int>{4} << 4;
-        QTest::newRow("Com5 selected") << QList<int>{5} << 5;
+        for (int n = 1; n <= 5; ++n) {
+            QTest::addRow("Com%d selected", n) << QList<int>{n} << n;
+        }
         QTest::newRow("none selected") << QList<int>{} << 1;
         QTest::newRow("Com2 and Com4 selected") << QList<int>{2, 4} << 4;
         QTest::newRow("Com1 and Com3 selected") << QList<int>{1, 3} << 3;

@@ -81,6 +81,11 @@ inline QStringList uploadStarted() {
 
 inline const QString kSave = QStringLiteral("ShowSave[Bin Files *.bin|*.bin]");
 
+/// Slot 2 alone asks where to save after it has read the phone.
+inline bool readsFirst(int slot) {
+    return slot == 2;
+}
+
 /// The link, the reading texts and the read, as every download that reaches the phone does.
 inline QStringList linkAndRead(const SlotRow& slot) {
     return openedLinkSteps() +

@@ -31,10 +31,12 @@ QList<QWidget*> aboutWindows() {
     return found;
 }
 
+/// Presses Info and returns the one about window, once it is on the screen.
 QWidget* openAbout(Bench& bench) {
     const QList<QWidget*> shown =
         bench.click(QStringLiteral("Command2")) ? aboutWindows() : QList<QWidget*>();
-    return shown.size() == 1 ? shown.first() : nullptr;
+    return shown.size() == 1 && QTest::qWaitForWindowExposed(shown.first()) ? shown.first()
+                                                                            : nullptr;
 }
 
 /// Lets a window that was closed with delete-on-close go away.
@@ -53,20 +55,16 @@ class TestFrmSplash : public QObject {
 
 private slots:
     void initTestCase();
-    void infoTwiceGivesOneWindow();
-    void windowIsCaptionlessUnownedAndCentred();
+    void infoGivesOneWindowAtATime();
+    void windowIsCaptionlessUnownedAndCentredWithItsLogo();
     void fixedTexts();
     void layout_data();
     void layout();
-    void everyTextIsShownWhole();
-    void logoIsStretchedIntoItsBox();
     void keys_data();
     void keys();
     void clicks_data();
     void clicks();
-    void mainWindowWorksWhileOpen();
-    void infoAfterDismissalBuildsItAfresh();
-    void endOfMainWindowTakesItAlong();
+    void mainWindowWorksWhileOpenAndTakesItAlong();
     void closingMainWindowAloneEndsTheProgram();
     void closingMainWindowKeepsProgramUntilAboutIsDismissed();
 };
@@ -77,22 +75,30 @@ void TestFrmSplash::initTestCase() {
     QApplication::setQuitOnLastWindowClosed(false);
 }
 
-void TestFrmSplash::infoTwiceGivesOneWindow() {
+void TestFrmSplash::infoGivesOneWindowAtATime() {
     Bench b;
     QVERIFY(b.show());
     QWidget* first = openAbout(b);
     QVERIFY(first != nullptr);
-    QWidget* second = openAbout(b);
-    QCOMPARE(second, first);
+    QCOMPARE(openAbout(b), first);
     QCOMPARE(aboutWindows().size(), 1);
+
+    // Once dismissed, Info builds it afresh.
+    QPointer<QWidget> dismissed = first;
+    QTest::keyClick(first->windowHandle(), Qt::Key_Escape);
+    disposeClosed();
+    QVERIFY(dismissed.isNull());
+    QWidget* again = openAbout(b);
+    QVERIFY(again != nullptr);
+    QCOMPARE(again->findChild<QLabel*>(QStringLiteral("lblProductName"))->text(),
+             QStringLiteral("Hideaway 100K"));
 }
 
-void TestFrmSplash::windowIsCaptionlessUnownedAndCentred() {
+void TestFrmSplash::windowIsCaptionlessUnownedAndCentredWithItsLogo() {
     Bench b;
     QVERIFY(b.show());
     QWidget* about = openAbout(b);
     QVERIFY(about != nullptr);
-    QVERIFY(QTest::qWaitForWindowExposed(about));
 
     QCOMPARE(about->parentWidget(), nullptr);
     QVERIFY(about->windowHandle()->transientParent() == nullptr);
@@ -107,6 +113,11 @@ void TestFrmSplash::windowIsCaptionlessUnownedAndCentred() {
     QCOMPARE(frame->parentWidget()->size(), QSize(492, 283));  // the client area
     QCOMPARE(frame->geometry(), fromTwips(150, 60, 7080, 4050));
     QCOMPARE(about->minimumSize(), about->maximumSize());
+    auto* logo = about->findChild<QLabel*>(QStringLiteral("imgLogo"));
+    QVERIFY(logo != nullptr);
+    QCOMPARE(logo->geometry(), fromTwips(360, 795, 2295, 1785));  // the picture stretched into it
+    QVERIFY(logo->hasScaledContents());
+    QCOMPARE(logo->pixmap().size(), QSize(640, 480));
 
     const QPoint centre = QGuiApplication::primaryScreen()->availableGeometry().center();
     QVERIFY2((about->frameGeometry().center() - centre).manhattanLength() <= 1,
@@ -131,6 +142,12 @@ void TestFrmSplash::fixedTexts() {
         QVERIFY2(!text(credit).trimmed().isEmpty() && text(credit) != QLatin1String("<missing>"),
                  credit);
     }
+    int shown = 0;  // every text whole; the picture has none
+    for (QLabel* label : about->findChildren<QLabel*>()) {
+        shown += label->text().isEmpty() ? 0 : 1;
+        QVERIFY2(label->text().isEmpty() || showsWholeText(label), qPrintable(label->objectName()));
+    }
+    QCOMPARE(shown, 9);
 }
 
 void TestFrmSplash::layout_data() {
@@ -216,32 +233,6 @@ void TestFrmSplash::layout() {
     }
 }
 
-void TestFrmSplash::everyTextIsShownWhole() {
-    Bench b;
-    QWidget* about = openAbout(b);
-    QVERIFY(about != nullptr);
-    int labels = 0;
-    for (QLabel* label : about->findChildren<QLabel*>()) {
-        if (label->text().isEmpty()) {
-            continue;  // the picture
-        }
-        ++labels;
-        QVERIFY2(showsWholeText(label), qPrintable(label->objectName()));
-    }
-    QCOMPARE(labels, 9);
-}
-
-void TestFrmSplash::logoIsStretchedIntoItsBox() {
-    Bench b;
-    QWidget* about = openAbout(b);
-    QVERIFY(about != nullptr);
-    auto* logo = about->findChild<QLabel*>(QStringLiteral("imgLogo"));
-    QVERIFY(logo != nullptr);
-    QCOMPARE(logo->geometry(), fromTwips(360, 795, 2295, 1785));
-    QVERIFY(logo->hasScaledContents());
-    QCOMPARE(logo->pixmap().size(), QSize(640, 480));
-}
-
 void TestFrmSplash::keys_data() {
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("modifiers");
@@ -283,18 +274,13 @@ void TestFrmSplash::keys() {
     QVERIFY(b.show());
     QPointer<QWidget> about = openAbout(b);
     QVERIFY(about != nullptr);
-    QVERIFY(QTest::qWaitForWindowExposed(about));
 
     // Through the window, as the desktop delivers keys: the window takes them before any label.
     QTest::sendKeyEvent(QTest::Click, about->windowHandle(), Qt::Key(key), text,
                         Qt::KeyboardModifiers(modifiers));
     disposeClosed();
-    if (closes) {
-        QVERIFY(about.isNull());
-    } else {
-        QVERIFY(!about.isNull());
-        QVERIFY(about->isVisible());
-    }
+    QCOMPARE(about.isNull() || !about->isVisible(), closes);
+    QCOMPARE(about.isNull(), closes);
     QVERIFY(b.log.entries.isEmpty());
 }
 
@@ -335,7 +321,6 @@ void TestFrmSplash::clicks() {
     QVERIFY(b.show());
     QPointer<QWidget> about = openAbout(b);
     QVERIFY(about != nullptr);
-    QVERIFY(QTest::qWaitForWindowExposed(about));
     auto* frame = about->findChild<QFrame*>(QStringLiteral("Frame1"));
     QVERIFY(frame != nullptr);
 
@@ -368,52 +353,24 @@ void TestFrmSplash::clicks() {
         QTest::mouseRelease(about->windowHandle(), button, Qt::NoModifier, releaseAt);
         disposeClosed();
     }
-    if (closes) {
-        QVERIFY(about.isNull());
-    } else {
-        QVERIFY(!about.isNull());
-        QVERIFY(about->isVisible());
-    }
+    QCOMPARE(about.isNull() || !about->isVisible(), closes);
+    QCOMPARE(about.isNull(), closes);
 }
 
-void TestFrmSplash::mainWindowWorksWhileOpen() {
-    Bench b;
-    QVERIFY(b.show());
-    QPointer<QWidget> about = openAbout(b);
+void TestFrmSplash::mainWindowWorksWhileOpenAndTakesItAlong() {
+    auto b = std::make_unique<Bench>();
+    QVERIFY(b->show());
+    QPointer<QWidget> about = openAbout(*b);
     QVERIFY(about != nullptr);
 
-    QVERIFY(b.click(QStringLiteral("Com3")));
-    QVERIFY(b.click(QStringLiteral("CheckButton")));
-    QVERIFY(!b.library.calls().isEmpty());
-    QCOMPARE(b.library.calls().first(), QStringLiteral("InitGBPMode(3)"));
-    QVERIFY(b.library.calls().contains(QStringLiteral("EndGBPMode()")));
+    QVERIFY(b->click(QStringLiteral("Com3")));
+    QVERIFY(b->click(QStringLiteral("CheckButton")));
+    QVERIFY(!b->library.calls().isEmpty());
+    QCOMPARE(b->library.calls().first(), QStringLiteral("InitGBPMode(3)"));
+    QVERIFY(b->library.calls().contains(QStringLiteral("EndGBPMode()")));
     QVERIFY(!about.isNull());
     QVERIFY(about->isVisible());
-}
-
-void TestFrmSplash::infoAfterDismissalBuildsItAfresh() {
-    Bench b;
-    QVERIFY(b.show());
-    QPointer<QWidget> first = openAbout(b);
-    QVERIFY(first != nullptr);
-    QTest::keyClick(first->windowHandle(), Qt::Key_Escape);
-    disposeClosed();
-    QVERIFY(first.isNull());
-
-    QWidget* second = openAbout(b);
-    QVERIFY(second != nullptr);
-    auto* product = second->findChild<QLabel*>(QStringLiteral("lblProductName"));
-    QVERIFY(product != nullptr);
-    QCOMPARE(product->text(), QStringLiteral("Hideaway 100K"));
-    QCOMPARE(aboutWindows().size(), 1);
-}
-
-void TestFrmSplash::endOfMainWindowTakesItAlong() {
-    auto bench = std::make_unique<Bench>();
-    QVERIFY(bench->show());
-    QPointer<QWidget> about = openAbout(*bench);
-    QVERIFY(about != nullptr);
-    bench.reset();
+    b.reset();  // the main window's end
     QVERIFY(about.isNull());
 }
 
@@ -436,7 +393,6 @@ void TestFrmSplash::closingMainWindowKeepsProgramUntilAboutIsDismissed() {
     QVERIFY(b.show());
     QPointer<QWidget> about = openAbout(b);
     QVERIFY(about != nullptr);
-    QVERIFY(QTest::qWaitForWindowExposed(about));
 
     QStringList events;
     QObject context;

@@ -27,6 +27,7 @@
 #include "scripted_prompt.h"
 #include "slot_operations.h"
 #include "slot_table.h"
+#include "test_files.h"
 #include "worker_library.h"
 
 using namespace hideaway;
@@ -34,9 +35,9 @@ using namespace hideaway::test;
 
 namespace {
 
-/// The real window on the real WorkerLibrary over a scripted library. The call named holdAt waits
-/// on the worker until whileHeld, posted to the window's thread, has run: whileHeld runs only if
-/// that thread handles events during the call.
+/// The real window on the real WorkerLibrary over a scripted library. The holdNth call named holdAt
+/// waits on the worker until whileHeld, posted to the window's thread, has run: whileHeld runs only
+/// if that thread handles events during the call.
 struct LiveBench {
     EventLog log;
     ScriptedLibrary scripted{log};
@@ -44,6 +45,7 @@ struct LiveBench {
     FormMain form{worker};
     PromptScript prompt;  // answers every file question with a cancel
     QString holdAt;
+    int holdNth = 1;
     std::function<void()> whileHeld;
     bool heldCallSeen = false;
     QList<QThread*> callThreads;
@@ -58,7 +60,7 @@ struct LiveBench {
         form.comDlg().setPrompt(scriptedPrompt(prompt));
         scripted.onCall = [this](const QString& operation) {
             callThreads << QThread::currentThread();
-            if (operation != holdAt) {
+            if (operation != holdAt || --holdNth != 0) {
                 return;
             }
             QSemaphore released;
@@ -128,11 +130,9 @@ class TestOperationWait : public QObject {
 private slots:
     void initTestCase();
 
-    void callsRunOnOneWorkerWhileTheWindowHandlesEvents();
-    void inputDuringAnOperationStartsNothing();
-    void closeDuringAnOperationEndsTheLinkFirst();
-    void quitDuringAClearWaitsForItsEnd_data();
-    void quitDuringAClearWaitsForItsEnd();
+    void callsRunOnOneWorkerWhileTheWindowTakesNoInput();
+    void quitDuringACallAsksThenWaitsForTheEnd_data();
+    void quitDuringACallAsksThenWaitsForTheEnd();
     void dialogsTakeInputWithoutTheWaitCursor();
     void writesAndCallsKeepTheirOrder_data();
     void writesAndCallsKeepTheirOrder();
@@ -143,36 +143,7 @@ void TestOperationWait::initTestCase() {
     quietOffscreenNotices();
 }
 
-void TestOperationWait::callsRunOnOneWorkerWhileTheWindowHandlesEvents() {
-    LiveBench b;
-    b.holdAt = QStringLiteral("ClearNVMFile");
-    int ticks = 0;
-    QTimer timer;
-    QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
-    timer.start(0);
-    int cursorInCall = kNoOverride;
-    b.whileHeld = [&] {
-        // A timer ticked in the call, not only the posted event that ended it.
-        QTRY_VERIFY(ticks > 0);
-        cursorInCall = overrideShape();
-    };
-    b.button("ButtonClear2")->click();
-
-    QVERIFY(b.heldCallSeen);
-    QCOMPARE(
-        b.scripted.calls(),
-        QStringList({QStringLiteral("InitGBPMode(1)"), QStringLiteral("ClearNVMFile(18,10)"),
-                     QStringLiteral("GetNVMFileSize(18,10)"), QStringLiteral("EndGBPMode()")}));
-    QCOMPARE(b.callThreads.size(), 4);
-    QCOMPARE(b.callThreads.count(b.callThreads.first()), 4);
-    QVERIFY(b.callThreads.first() != QThread::currentThread());
-    QVERIFY(b.callThreads.first() == b.worker.workerThread());
-    // A wait cursor while the link is open, and none once the operation is over.
-    QCOMPARE(cursorInCall, int(Qt::WaitCursor));
-    QCOMPARE(overrideShape(), kNoOverride);
-}
-
-void TestOperationWait::inputDuringAnOperationStartsNothing() {
+void TestOperationWait::callsRunOnOneWorkerWhileTheWindowTakesNoInput() {
     LiveBench b;
     b.button("Command2")->click();  // the about window, which a key would close
     QWidget* about = nullptr;
@@ -183,7 +154,15 @@ void TestOperationWait::inputDuringAnOperationStartsNothing() {
     }
     QVERIFY(about != nullptr);
     b.holdAt = QStringLiteral("ClearNVMFile");
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+    timer.start(0);
+    int cursorInCall = kNoOverride;
     b.whileHeld = [&] {
+        // A timer ticked in the call, not only the posted event that ended it.
+        QTRY_VERIFY(ticks > 0);
+        cursorInCall = overrideShape();
         QTest::mouseClick(b.button("ButtonClear4"), Qt::LeftButton);
         QTest::keyClick(b.button("CheckButton"), Qt::Key_Space);
         QTest::keyClick(about, Qt::Key_A);
@@ -198,81 +177,83 @@ void TestOperationWait::inputDuringAnOperationStartsNothing() {
         b.scripted.calls(),
         QStringList({QStringLiteral("InitGBPMode(1)"), QStringLiteral("ClearNVMFile(18,10)"),
                      QStringLiteral("GetNVMFileSize(18,10)"), QStringLiteral("EndGBPMode()")}));
+    QCOMPARE(b.callThreads.size(), 4);
+    QCOMPARE(b.callThreads.count(b.callThreads.first()), 4);
+    QVERIFY(b.callThreads.first() != QThread::currentThread());
+    QVERIFY(b.callThreads.first() == b.worker.workerThread());
+    // A wait cursor while the link is open, and none once the operation is over.
+    QCOMPARE(cursorInCall, int(Qt::WaitCursor));
+    QCOMPARE(overrideShape(), kNoOverride);
     QCOMPARE(b.quits, 0);
     QVERIFY(about->isVisible());
     about->close();
 }
 
-void TestOperationWait::closeDuringAnOperationEndsTheLinkFirst() {
+void TestOperationWait::quitDuringACallAsksThenWaitsForTheEnd_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("holdAt");
+    QTest::addColumn<int>("holdNth");
+    QTest::addColumn<QString>("quit");
+    QTest::addColumn<QString>("question");
+    QTest::addColumn<QStringList>("end");
+    const QStringList closed = {QStringLiteral("GetNVMFileSize(18,10)"),
+                                QStringLiteral("EndGBPMode()")};
+    const QStringList quit = {QStringLiteral("EndGBPMode()"), QStringLiteral("EndGBPMode()")};
+    QTest::newRow("close while clearing")
+        << "ButtonClear2"
+        << "ClearNVMFile" << 1 << "close"
+        << "Clearing slot 2 is still waiting for the phone to answer.\n\nIf you end the program "
+           "now, slot 2 may be empty or still hold what it held.\n\nEnd the program now, or "
+           "wait for the phone?"
+        << closed;
+    QTest::newRow("quit as a verified upload ends its link") << "ButtonUp1"
+                                                             << "EndGBPMode" << 2 << "Command1"
+                                                             << "slot 1 holds the file" << quit;
+    QTest::newRow("quit as a saved download ends its link")
+        << "ButtonDown5"
+        << "EndGBPMode" << 1 << "Command1"
+        << "the file is already written" << quit;
+}
+
+void TestOperationWait::quitDuringACallAsksThenWaitsForTheEnd() {
+    QFETCH(QString, button);
+    QFETCH(QString, holdAt);
+    QFETCH(int, holdNth);
+    QFETCH(QString, quit);
+    QFETCH(QString, question);
+    QFETCH(QStringList, end);
     LiveBench b;
     QVERIFY(QTest::qWaitForWindowExposed(&b.form));
-    struct HideWatch : QObject {
-        EventLog& log;
-        explicit HideWatch(EventLog& l) : log(l) {}
-        bool eventFilter(QObject*, QEvent* event) override {
-            if (event->type() == QEvent::Hide) {
-                log.add(QStringLiteral("Hidden"));
-            }
-            return false;
-        }
-    } watch(b.log);
-    b.form.installEventFilter(&watch);
-    b.holdAt = QStringLiteral("ClearNVMFile");
-    b.whileHeld = [&] { b.form.windowHandle()->close(); };
-    b.button("ButtonClear3")->click();
-
-    QVERIFY(b.heldCallSeen);
-    QCOMPARE(b.log.entries.mid(b.log.entries.size() - 2),
-             QStringList({QStringLiteral("EndGBPMode()"), QStringLiteral("Hidden")}));
-    QVERIFY(!b.form.isVisible());
-    QCOMPARE(b.form.findChild<QLineEdit*>(QStringLiteral("Status"))->text(),
-             QStringLiteral("S3 CLEAR"));
-}
-
-void TestOperationWait::quitDuringAClearWaitsForItsEnd_data() {
-    QTest::addColumn<QString>("answer");
-    QTest::newRow("the call returns while the question is open") << QString();
-    QTest::newRow("Wait") << QStringLiteral("Wait");
-}
-
-void TestOperationWait::quitDuringAClearWaitsForItsEnd() {
-    QFETCH(QString, answer);
-    LiveBench b;
+    QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("file.bin"));
+    QVERIFY(writeFile(file, QByteArray("to hide")));
+    b.prompt.answers = {file};
     b.form.setEndNowDelay(50);
-    b.holdAt = QStringLiteral("ClearNVMFile");
+    b.holdAt = holdAt;
+    b.holdNth = holdNth;
     QString asked;
+    bool shownWhileHeld = false;
     b.whileHeld = [&] {
-        QTest::mouseClick(b.button("Command1"), Qt::LeftButton);
-        QMessageBox* question = nullptr;
-        QTRY_VERIFY((question = b.form.findChild<QMessageBox*>(QStringLiteral("EndNowQuestion"))) !=
-                        nullptr &&
-                    question->isVisible());
-        asked = question->text();
-        if (!answer.isEmpty()) {
-            for (QAbstractButton* button : question->buttons()) {
-                if (button->text() == answer) {
-                    button->click();
-                }
-            }
-            QTRY_VERIFY(!question->isVisible());
+        if (quit == QLatin1String("close")) {
+            b.form.windowHandle()->close();
+        } else {
+            QTest::mouseClick(b.button("Command1"), Qt::LeftButton);
         }
+        QMessageBox* box = nullptr;
+        QTRY_VERIFY((box = b.form.findChild<QMessageBox*>(QStringLiteral("EndNowQuestion"))) !=
+                    nullptr);
+        asked = box->text();
+        shownWhileHeld = b.form.isVisible();
     };
-    b.button("ButtonClear2")->click();
+    b.button(qPrintable(button))->click();
 
-    QVERIFY(b.heldCallSeen);
-    QCOMPARE(asked, QStringLiteral("Clearing slot 2 is still waiting for the phone to answer.\n\n"
-                                   "If you end the program now, slot 2 may be empty or still hold "
-                                   "what it held.\n\nEnd the program now, or wait for the phone?"));
-    // The operation went on to its end, and then "Disconnect + Quit" did what it always does.
-    QCOMPARE(b.scripted.calls(),
-             QStringList({QStringLiteral("InitGBPMode(1)"), QStringLiteral("ClearNVMFile(18,10)"),
-                          QStringLiteral("GetNVMFileSize(18,10)"), QStringLiteral("EndGBPMode()"),
-                          QStringLiteral("EndGBPMode()")}));
-    QCOMPARE(b.quits, 1);
-    QCOMPARE(b.form.findChild<QLineEdit*>(QStringLiteral("Status"))->text(),
-             QStringLiteral("S2 CLEAR"));
-    const QMessageBox* question = b.form.findChild<QMessageBox*>(QStringLiteral("EndNowQuestion"));
-    QVERIFY(question == nullptr || !question->isVisible());
+    // The question told the operation's true state; the operation went on to its end; then the
+    // request to quit was carried out.
+    QVERIFY2(asked.contains(question), qPrintable(asked));
+    QCOMPARE(b.log.entries.mid(b.log.entries.size() - end.size()), end);
+    QVERIFY(shownWhileHeld);
+    QCOMPARE(b.form.isVisible(), quit != QLatin1String("close"));
+    QCOMPARE(b.quits, quit == QLatin1String("close") ? 0 : 1);
 }
 
 void TestOperationWait::dialogsTakeInputWithoutTheWaitCursor() {
@@ -324,10 +305,7 @@ void TestOperationWait::writesAndCallsKeepTheirOrder() {
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
     const QString upload = folder.filePath(QStringLiteral("up.bin"));
-    QFile file(upload);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray(300, 'u'));
-    file.close();
+    QVERIFY(writeFile(upload, QByteArray(300, 'u')));
 
     // The same operation once on the library itself and once through the worker.
     auto run = [&](bool throughWorker) {
