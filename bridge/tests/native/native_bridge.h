@@ -1,7 +1,7 @@
 #pragma once
 
 // What the bridge's native tests share: the bridge with the native host in place of gbp-host.exe
-// under Wine, and the command line run to its end.
+// under Wine, the command line run to its end, and whether Wine runs for the rows that need it.
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -41,6 +41,27 @@ inline Run runCli(const QStringList& arguments, const QProcessEnvironment& envir
         result.err = QString::fromUtf8(process.readAllStandardError());
     }
     return result;
+}
+
+/// Why the Wine rows cannot run here, or empty once this test's prefix is made.
+inline QString wineMissing() {
+    static const QString why = [] {
+        QProcess wineboot;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("WINEPREFIX"), QStringLiteral(WINE_PREFIX));
+        // As the bridge makes a prefix: quiet, and no offer of Mono or Gecko to wait on.
+        environment.insert(QStringLiteral("WINEDEBUG"), QStringLiteral("-all"));
+        environment.insert(QStringLiteral("WINEDLLOVERRIDES"), QStringLiteral("mscoree,mshtml="));
+        wineboot.setProcessEnvironment(environment);
+        wineboot.start(QStringLiteral("wine"),
+                       {QStringLiteral("wineboot"), QStringLiteral("--init")});
+        return wineboot.waitForFinished(300000) && wineboot.exitCode() == 0
+                   ? QString()
+                   : QStringLiteral("Wine cannot run here: ") +
+                         QString::fromLocal8Bit(wineboot.readAllStandardError())
+                             .section(u'\n', 0, 0);
+    }();
+    return why;
 }
 
 }  // namespace hideaway::test

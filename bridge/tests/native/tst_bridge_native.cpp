@@ -62,46 +62,28 @@ private slots:
 private:
     /// One row for each host.
     static void hosts();
-    QProcessEnvironment environment(const QString& library) const {
-        return nativeBridge(path(), library);
-    }
     /// The environment for the library's file (named without its suffix) on the host: the native
     /// host with a native library, or gbp-host.exe under Wine with the DLL, in a prefix of this
     /// test's own.
     QProcessEnvironment hostEnvironment(const QString& host, const QString& library);
-    Run run(const QStringList& arguments, const QProcessEnvironment& environment) {
-        return runCli(arguments, environment);
-    }
 };
 
-/// Why the Wine rows cannot run here, or empty once this test's prefix is made.
-QString wineMissing() {
-    static const QString why = [] {
-        QProcess wineboot;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("WINEPREFIX"), QStringLiteral(WINE_PREFIX));
-        // As the bridge makes a prefix: quiet, and no offer of Mono or Gecko to wait on.
-        environment.insert(QStringLiteral("WINEDEBUG"), QStringLiteral("-all"));
-        environment.insert(QStringLiteral("WINEDLLOVERRIDES"), QStringLiteral("mscoree,mshtml="));
-        wineboot.setProcessEnvironment(environment);
-        wineboot.start(QStringLiteral("wine"),
-                       {QStringLiteral("wineboot"), QStringLiteral("--init")});
-        return wineboot.waitForFinished(300000) && wineboot.exitCode() == 0
-                   ? QString()
-                   : QStringLiteral("Wine cannot run here: ") +
-                         QString::fromLocal8Bit(wineboot.readAllStandardError())
-                             .section(u'\n', 0, 0);
-    }();
-    return why;
-}
+#define SKIP_WHERE_WINE_CANNOT_RUN(host)                                   \
+    do {                                                                   \
+        if ((host) == QLatin1String("Wine") && !wineMissing().isEmpty()) { \
+            QSKIP(qPrintable(wineMissing()));                              \
+        }                                                                  \
+    } while (false)
 
 QProcessEnvironment TestBridgeNative::hostEnvironment(const QString& host, const QString& library) {
     if (host == QLatin1String("native")) {
-        return environment(library == QLatin1String("GBP")
-                               ? QStringLiteral(PHONE_LIBRARY)
-                               : QStringLiteral(NATIVE_LIBRARIES "/lib%1.so").arg(library));
+        return nativeBridge(path(),
+                            library == QLatin1String("GBP")
+                                ? QStringLiteral(PHONE_LIBRARY)
+                                : QStringLiteral(NATIVE_LIBRARIES "/lib%1.so").arg(library));
     }
-    QProcessEnvironment wine = environment(QStringLiteral(TEST_DLLS "/%1.dll").arg(library));
+    QProcessEnvironment wine =
+        nativeBridge(path(), QStringLiteral(TEST_DLLS "/%1.dll").arg(library));
     wine.remove(QStringLiteral("HIDEAWAY_WINE"));
     wine.insert(QStringLiteral("WINEPREFIX"), QStringLiteral(WINE_PREFIX));
     return wine;
@@ -115,18 +97,16 @@ void TestBridgeNative::hosts() {
 
 void TestBridgeNative::roundTripThroughTheBridge() {
     QFETCH(QString, host);
-    if (host == QLatin1String("Wine") && !wineMissing().isEmpty()) {
-        QSKIP(qPrintable(wineMissing()));
-    }
+    SKIP_WHERE_WINE_CANNOT_RUN(host);
     const QByteArray content = randomBytes(20990, 2);
     const QString source = path(QStringLiteral("source.bin"));
     const QString target = path(QStringLiteral("target.bin"));
     QVERIFY(writeFile(source, content));
     const QProcessEnvironment phone = hostEnvironment(host, QStringLiteral("GBP"));
 
-    QCOMPARE(run({QStringLiteral("upload"), QStringLiteral("2"), source}, phone).status, 0);
+    QCOMPARE(runCli({QStringLiteral("upload"), QStringLiteral("2"), source}, phone).status, 0);
     QCOMPARE(readFile(path(QStringLiteral("nvm-18-10.bin"))), content);
-    const Run check = run({QStringLiteral("check")}, phone);
+    const Run check = runCli({QStringLiteral("check")}, phone);
     QCOMPARE(check.status, 0);
     QVERIFY2(check.out.contains(QStringLiteral("\n2     18/10     20990\n")),
              qPrintable(check.out));
@@ -143,17 +123,15 @@ void TestBridgeNative::roundTripThroughTheBridge() {
     QCOMPARE(library.capturedTexts().mid(1),
              (QStringList{QStringLiteral(BRIDGE_LIBRARY), hosted,
                           QStringLiteral("chosen by HIDEAWAY_GBP_LIBRARY")}));
-    QCOMPARE(run({QStringLiteral("download"), QStringLiteral("2"), target}, phone).status, 0);
+    QCOMPARE(runCli({QStringLiteral("download"), QStringLiteral("2"), target}, phone).status, 0);
     QCOMPARE(readFile(target), content);
-    QCOMPARE(run({QStringLiteral("clear"), QStringLiteral("2")}, phone).status, 0);
+    QCOMPARE(runCli({QStringLiteral("clear"), QStringLiteral("2")}, phone).status, 0);
     QCOMPARE(readFile(path(QStringLiteral("nvm-18-10.bin"))), QByteArray());
 }
 
 void TestBridgeNative::callPastItsLimitEndsTheHost() {
     QFETCH(QString, host);
-    if (host == QLatin1String("Wine") && !wineMissing().isEmpty()) {
-        QSKIP(qPrintable(wineMissing()));
-    }
+    SKIP_WHERE_WINE_CANNOT_RUN(host);
     QProcessEnvironment limited = hostEnvironment(host, QStringLiteral("GBP-never-returns"));
     limited.insert(QStringLiteral("HIDEAWAY_GBP_TIMEOUT"), QStringLiteral("2"));
     limited.insert(QStringLiteral("HIDEAWAY_TEST_HELPER"), QStringLiteral("1"));
@@ -179,7 +157,7 @@ void TestBridgeNative::callPastItsLimitEndsTheHost() {
     // Nothing the host started outlives it: its group was ended with it.
     QTRY_COMPARE_WITH_TIMEOUT(groupMembers(hosts.first()), QList<qint64>(), 5000);
 
-    QCOMPARE(run({QStringLiteral("check")}, hostEnvironment(host, QStringLiteral("GBP"))).status,
+    QCOMPARE(runCli({QStringLiteral("check")}, hostEnvironment(host, QStringLiteral("GBP"))).status,
              0);
 }
 
@@ -198,9 +176,7 @@ void TestBridgeNative::programKilledTakesItsHost_data() {
 void TestBridgeNative::programKilledTakesItsHost() {
     QFETCH(QString, host);
     QFETCH(QString, library);
-    if (host == QLatin1String("Wine") && !wineMissing().isEmpty()) {
-        QSKIP(qPrintable(wineMissing()));
-    }
+    SKIP_WHERE_WINE_CANNOT_RUN(host);
     QProcess download;
     download.setProcessEnvironment(hostEnvironment(host, library));
     download.start(QStringLiteral(CLI_PATH), {QStringLiteral("download"), QStringLiteral("1"),
@@ -221,7 +197,7 @@ void TestBridgeNative::programKilledTakesItsHost() {
 void TestBridgeNative::ctrlCLetsTheHostFinishItsCall() {
     const QByteArray content = randomBytes(3000, 7);
     QVERIFY(writeFile(path(QStringLiteral("source.bin")), content));
-    QProcessEnvironment slow = environment(QStringLiteral(PHONE_LIBRARY));
+    QProcessEnvironment slow = nativeBridge(path(), QStringLiteral(PHONE_LIBRARY));
     slow.insert(QStringLiteral("HIDEAWAY_PHONE_SETTINGS"), QStringLiteral("baud = 9600"));
     QProcess upload;
     upload.setProcessEnvironment(slow);
@@ -249,7 +225,7 @@ void TestBridgeNative::brokenAnswerEndsTheHost_data() {
 // In this process, so that the host is seen gone before the next call starts another.
 void TestBridgeNative::brokenAnswerEndsTheHost() {
     QFETCH(QString, misbehaviour);
-    const QProcessEnvironment settings = environment(QStringLiteral(PHONE_LIBRARY));
+    const QProcessEnvironment settings = nativeBridge(path(), QStringLiteral(PHONE_LIBRARY));
     for (const QString& name : settings.keys()) {
         qputenv(name.toLocal8Bit().constData(), settings.value(name).toLocal8Bit());
     }
