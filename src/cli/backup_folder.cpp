@@ -17,6 +17,13 @@ namespace hideaway::cli {
 
 namespace {
 
+/// A complete backup is a folder of its own: a link by that name would have its target's files
+/// taken for the backup, and removed with it.
+bool isRealFolder(const QString& path) {
+    const QFileInfo info(path);
+    return info.isDir() && !info.isSymLink();
+}
+
 /// The manifest and the sums are a few hundred bytes; a slot file at most SlotCapacity.
 constexpr qint64 kFileLimit = 64 * 1024;
 
@@ -118,7 +125,7 @@ QStringList backupFileNames() {
 
 QString completeBackupIn(const QString& folder) {
     const QString complete = QDir(folder).filePath(kCompleteName);
-    return QFileInfo(complete).isDir() ? complete : folder;
+    return isRealFolder(complete) ? complete : folder;
 }
 
 void BackupSteps::next() {
@@ -128,7 +135,7 @@ void BackupSteps::next() {
 QString tidyBackupFolder(const QString& folder, BackupSteps& steps,
                          const std::function<void(const QString&)>& removing) {
     const QDir dir(folder);
-    if (QFileInfo(dir.filePath(kCompleteName)).isDir()) {
+    if (isRealFolder(dir.filePath(kCompleteName))) {
         const QString failed = placeComplete(folder, steps);
         if (!failed.isEmpty()) {
             return failed;
@@ -155,7 +162,7 @@ QStringList stagingLeftovers(const QString& folder) {
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     // Only a folder of that name is a complete backup; anything else there would stop the next one
     // from being put in place.
-    if (QFileInfo(QDir(folder).filePath(kCompleteName)).isDir()) {
+    if (isRealFolder(QDir(folder).filePath(kCompleteName))) {
         names.removeAll(kCompleteName);
     }
     return names;
@@ -168,7 +175,7 @@ QString lastCompleteBackup(const QString& folder, const QByteArray& made) {
     };
     // Restore takes the backup from there while it exists, whatever the folder holds.
     const QString complete = QDir(folder).filePath(kCompleteName);
-    if (QFileInfo(complete).isDir()) {
+    if (isRealFolder(complete)) {
         const QString shown = QDir::toNativeSeparators(complete);
         if (!readManifest(complete).error.isEmpty()) {
             return QStringLiteral(
@@ -201,7 +208,7 @@ QString putInPlace(const QString& folder, const QString& staging, BackupSteps& s
     const QString complete = QDir(folder).filePath(kCompleteName);
     if (!renameDurably(staging, complete)) {
         // The flushes around the rename may fail on either side of it.
-        return QFileInfo(complete).isDir()
+        return isRealFolder(complete)
                    ? QStringLiteral("cannot flush %1 after renaming %2 to %3")
                          .arg(folder, staging, kCompleteName)
                    : QStringLiteral("cannot rename %1 to %2").arg(staging, kCompleteName);
