@@ -102,14 +102,15 @@ int main(int argc, char** argv) {
                                      : QStringLiteral("stopping once the step in progress ends");
             switch (signal) {
                 case StopSignal::Interrupt:
-                    terminal.error(QStringLiteral("Ctrl-C: ") + when +
-                                   QStringLiteral("; press Ctrl-C again to stop at once"));
+                    terminal.errorUnlessBusy(
+                        QStringLiteral("Ctrl-C: ") + when +
+                        QStringLiteral("; press Ctrl-C again to stop at once"));
                     break;
                 case StopSignal::Terminate:
-                    terminal.error(QStringLiteral("SIGTERM: ") + when);
+                    terminal.errorUnlessBusy(QStringLiteral("SIGTERM: ") + when);
                     break;
                 case StopSignal::Close:
-                    terminal.error(QStringLiteral("asked to end by Windows: ") + when);
+                    terminal.errorUnlessBusy(QStringLiteral("asked to end by Windows: ") + when);
                     break;
             }
             return;
@@ -123,7 +124,7 @@ int main(int argc, char** argv) {
                          .arg(QDir::toNativeSeparators(
                              QFileInfo(parsed.invocation.path).absoluteFilePath()));
         }
-        terminal.error(QStringLiteral("stopped at once: ") + state);
+        terminal.errorUnlessBusy(QStringLiteral("stopped at once: ") + state);
         std::fflush(nullptr);
         hideaway::endProcessNow(stopStatus(signal));
     });

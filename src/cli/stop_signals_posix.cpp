@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <thread>
@@ -13,15 +14,23 @@ namespace hideaway::cli {
 namespace {
 
 /// The pipe's end the signal handler writes each signal's number into; closing it ends the watch.
-volatile std::sig_atomic_t g_signalPipe = -1;
+std::atomic<int> g_signalPipe = -1;
+/// Handlers between reading g_signalPipe and their write: the end is closed only once none is,
+/// so that no late write lands in a file that took the end's number.
+std::atomic<int> g_handlersWriting = 0;
+static_assert(std::atomic<int>::is_always_lock_free, "a signal handler may use only these");
 
 extern "C" void onStopSignal(int number) {
     // Only what is safe in a signal handler: one write, with errno kept for the code it cut into.
     // The end does not block: a signal that finds the pipe full is dropped, and the ones in it
     // already stop the run.
     const int saved = errno;
-    const char byte = static_cast<char>(number);
-    [[maybe_unused]] const ssize_t written = write(g_signalPipe, &byte, 1);
+    ++g_handlersWriting;
+    if (const int end = g_signalPipe; end >= 0) {
+        const char byte = static_cast<char>(number);
+        [[maybe_unused]] const ssize_t written = write(end, &byte, 1);
+    }
+    --g_handlersWriting;
     errno = saved;
 }
 
@@ -77,6 +86,9 @@ StopSignals::~StopSignals() {
     sigaction(SIGINT, &m_watch->oldInterrupt, nullptr);
     sigaction(SIGTERM, &m_watch->oldTerminate, nullptr);
     g_signalPipe = -1;
+    while (g_handlersWriting != 0) {
+        std::this_thread::yield();
+    }
     // Closing the end, unlike a write, cannot fail: the watch reads the end of the pipe once it
     // has taken the signals before it.
     close(m_watch->pipe[1]);

@@ -3,6 +3,7 @@
 #include "terminal_output.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -28,6 +29,14 @@ void Terminal::line(const QString& text) {
 
 void Terminal::error(const QString& text) {
     line(QStringLiteral("hideaway100k-cli: ") + text);
+}
+
+void Terminal::errorUnlessBusy(const QString& text) {
+    std::unique_lock lock(m_mutex, std::chrono::seconds(1));
+    if (lock.owns_lock()) {
+        clearProgressLocked();
+        writeStderr(QStringLiteral("hideaway100k-cli: ") + text + QLatin1Char('\n'));
+    }
 }
 
 void Terminal::step(const QString& text) {

@@ -28,6 +28,10 @@ public:
     void line(const QString& text);
     /// A line of the program's own on standard error, after its name; always shown.
     void error(const QString& text);
+    /// The same for a signal's handler, which must never be held by a write that does not end
+    /// (standard error into a pipe nobody reads): the line is dropped if standard error stays
+    /// busy for a second.
+    void errorUnlessBusy(const QString& text);
     /// A step the user follows; not shown with --quiet.
     void step(const QString& text);
     /// A detail of the full trace; shown with --verbose only.
@@ -44,7 +48,7 @@ public:
 private:
     void clearProgressLocked();
 
-    mutable std::mutex m_mutex;
+    mutable std::timed_mutex m_mutex;
     qsizetype m_progressWidth = 0;
     Verbosity m_verbosity = Verbosity::Normal;
     QString m_resultError;
