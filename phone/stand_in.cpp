@@ -12,16 +12,24 @@ namespace {
 // sees them come as from a real line.
 constexpr std::size_t kPieceBytes = 32;
 constexpr std::chrono::milliseconds kStopCheck{100};
+constexpr int kQuietChecks = 10;
 
 }  // namespace
 
 void StandIn::serve() {
     std::uint8_t bytes[4096];
+    int quiet = 0;
     while (!stopRequested()) {
         const long count = m_line.read(bytes, sizeof bytes, kStopCheck);
         if (count < 0) {
             std::fprintf(stderr, "hideaway-phone: the line failed\n");
             return;
+        }
+        // A request's bytes come without a pause: a second of silence in the middle of one means
+        // its length was garbled, and it would hold back every request behind it.
+        quiet = count == 0 ? quiet + 1 : 0;
+        if (quiet == kQuietChecks) {
+            m_reader.discard();
         }
         // What comes in up to a hang-up or a silence counts; nothing after it is heard.
         std::int64_t heard = count;

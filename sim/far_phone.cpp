@@ -189,9 +189,12 @@ std::optional<std::vector<std::uint8_t>> FarPhone::exchange(
         static_cast<std::uint8_t>(static_cast<std::uint8_t>(kind) | line::kAnswerBit);
     const char* call = callName(kind);
     std::string reason = "the line was closed after an earlier failure";
+    bool answered = false;
     for (int attempt = 1; attempt <= kTries && m_port.isOpen(); ++attempt) {
-        // A fresh number for every try: an answer to an earlier one is never taken for this one.
+        // A fresh number for every try: an answer to an earlier one is never taken for this one,
+        // and what is left of one is dropped.
         const std::uint16_t sequence = ++m_sequence;
+        m_reader.discard();
         const std::vector<std::uint8_t> request =
             line::encode({static_cast<std::uint8_t>(kind), sequence, payload});
         const std::size_t lineBytes =
@@ -216,6 +219,7 @@ std::optional<std::vector<std::uint8_t>> FarPhone::exchange(
                 reason = "no answer in time";
                 break;
             }
+            answered = true;
             const std::size_t rejectedBefore = m_reader.rejected();
             m_reader.feed(bytes, static_cast<std::size_t>(count));
             std::optional<line::Frame> frame;
@@ -236,6 +240,11 @@ std::optional<std::vector<std::uint8_t>> FarPhone::exchange(
     } else {
         report("the phone on " + m_device + " did not answer " + call + " after " +
                std::to_string(kTries) + " tries: " + reason);
+        if (!answered) {
+            // A phone that said nothing to any try is gone for this link: the calls that follow
+            // fail at once rather than each wait out tries of its own.
+            m_port.close();
+        }
     }
     return std::nullopt;
 }

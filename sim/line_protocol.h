@@ -85,6 +85,9 @@ class FrameReader {
 public:
     void feed(const std::uint8_t* data, std::size_t size);
     std::optional<Frame> next();
+    /// Drops the bytes of a frame not yet whole: a garbled length may promise bytes that never
+    /// come, and would hold back every frame behind it.
+    void discard() { m_buffer.clear(); }
     /// Frames dropped for a bad CRC or length since the start.
     std::size_t rejected() const { return m_rejected; }
 

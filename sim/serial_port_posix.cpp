@@ -36,6 +36,8 @@ bool speedOf(std::int64_t baud, speed_t& speed) {
 }
 
 // What is left of the wait, for poll: at least 0, rounded up to whole milliseconds.
+/// One wait of poll's, at most a minute: a longer deadline takes several, each checked by the
+/// clock.
 int millisecondsUntil(SerialPort::Deadline deadline) {
     const auto left =
         std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
@@ -101,7 +103,7 @@ bool SerialPort::write(const std::uint8_t* data, std::size_t size, Deadline dead
         }
         pollfd wait{fd, POLLOUT, 0};
         const int ready = ::poll(&wait, 1, millisecondsUntil(deadline));
-        if (ready == 0) {
+        if (ready == 0 && std::chrono::steady_clock::now() >= deadline) {
             reason = "the line took no more bytes in time";
             return false;
         }
@@ -129,7 +131,7 @@ long SerialPort::read(std::uint8_t* data, std::size_t capacity, Deadline deadlin
         }
         pollfd wait{fd, POLLIN, 0};
         const int ready = ::poll(&wait, 1, millisecondsUntil(deadline));
-        if (ready == 0) {
+        if (ready == 0 && std::chrono::steady_clock::now() >= deadline) {
             return 0;
         }
         if (ready > 0 && (wait.revents & POLLIN) == 0 &&

@@ -30,12 +30,13 @@ DWORD millisecondsUntil(SerialPort::Deadline deadline) {
     return static_cast<DWORD>(std::clamp<std::int64_t>(left.count(), 1, 60'000));
 }
 
-// ReadFile returns as soon as a byte came, or after total ms with none; WriteFile gives up after
-// total ms.
+// ReadFile returns once the line has been quiet for 10 ms after a byte, or after total ms with
+// none; WriteFile gives up after total ms. Not the "return at the first byte" pair of MAXDWORDs,
+// which Wine's serial reads do not know and would wait out in full.
 bool setWait(HANDLE port, DWORD total) {
     COMMTIMEOUTS timeouts{};
-    timeouts.ReadIntervalTimeout = MAXDWORD;
-    timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
+    timeouts.ReadIntervalTimeout = 10;
+    timeouts.ReadTotalTimeoutMultiplier = 0;
     timeouts.ReadTotalTimeoutConstant = total;
     timeouts.WriteTotalTimeoutConstant = total;
     return SetCommTimeouts(port, &timeouts) != 0;
@@ -112,11 +113,14 @@ bool SerialPort::write(const std::uint8_t* data, std::size_t size, Deadline dead
 long SerialPort::read(std::uint8_t* data, std::size_t capacity, Deadline deadline,
                       std::string& reason) {
     DWORD count = 0;
-    if (!setWait(handleOf(m_handle), millisecondsUntil(deadline)) ||
-        !ReadFile(handleOf(m_handle), data, static_cast<DWORD>(capacity), &count, nullptr)) {
-        reason = systemReason("the line failed", GetLastError());
-        return -1;
-    }
+    // A wait is at most a minute: a longer deadline takes several, each checked by the clock.
+    do {
+        if (!setWait(handleOf(m_handle), millisecondsUntil(deadline)) ||
+            !ReadFile(handleOf(m_handle), data, static_cast<DWORD>(capacity), &count, nullptr)) {
+            reason = systemReason("the line failed", GetLastError());
+            return -1;
+        }
+    } while (count == 0 && std::chrono::steady_clock::now() < deadline);
     return static_cast<long>(count);
 }
 

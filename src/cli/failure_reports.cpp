@@ -119,7 +119,7 @@ QString downloadFailure(const Invocation& invocation, int slot, const SlotOutcom
 }
 
 QString slotAfterUpload(bool touched) {
-    return touched ? QStringLiteral("; the slot may now be empty or hold part of the file")
+    return touched ? QStringLiteral("; the slot may now be empty or hold part or all of the file")
                    : QStringLiteral("; the slot was not touched");
 }
 

@@ -177,7 +177,8 @@ void SerialChainTest::faultsEndInTrueWords_data() {
     QTest::addColumn<QStringList>("fault");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("said");
-    const QString partly = QStringLiteral("the slot may now be empty or hold part of the file");
+    const QString partly =
+        QStringLiteral("the slot may now be empty or hold part or all of the file");
     QTest::addRow("cable pulled mid-upload")
         << QStringList{QStringLiteral("--drop-after"), QStringLiteral("10000")} << 1 << partly;
     QTest::addRow("noise the retries carry through")
