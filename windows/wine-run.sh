@@ -31,7 +31,8 @@ mkdir -p "$(dirname "$prefix")"
     # Wine's server outlives this script, so no Wine program gets the lock's descriptor.
     if [ ! -f "$prefix/system.reg" ]; then
         mkdir -p "$prefix-home"
-        HOME="$prefix-home" wineboot --init 9>&-
+        # Waiting for the server writes system.reg before the next run looks for it.
+        HOME="$prefix-home" wineboot --init 9>&- && wineserver -w 9>&-
     fi
     written="$prefix/hideaway-qt-environment"
     if [ "$(cat "$written" 2>/dev/null || true)" != "$qt_environment" ]; then

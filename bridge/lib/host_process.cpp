@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -34,8 +35,8 @@ StartFailure HostProcess::start(const BridgeSettings& settings, const std::strin
         failure = spawn(settings, hostProgram, environment, reason);
     }
     if (failure == StartFailure::None) {
-        failure = greet(settings, "the host " + hostProgram + " under " + settings.wine, deadline,
-                        reason);
+        failure = greet(settings, "the host " + hostProgram + " under " + settings.wine,
+                        std::max(deadline, Clock::now() + kGreetingLimit), reason);
     }
     return failure;
 }

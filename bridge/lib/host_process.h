@@ -45,6 +45,9 @@ public:
     /// The longest a start may take, from its beginning to the host's greeting: the prefix made
     /// by wineboot, the COM ports recorded and the DLL loaded.
     static constexpr std::chrono::seconds kStartLimit{180};
+    /// The least time the host has for its greeting, however much of the start's the prefix took,
+    /// so that a slow wineboot or `wine reg` never leaves the host none, and the blame with it.
+    static constexpr std::chrono::seconds kGreetingLimit{60};
 
 private:
     using Clock = std::chrono::steady_clock;

@@ -85,6 +85,8 @@ private:
 
 StartFailure HostProcess::greet(const BridgeSettings& settings, const std::string& host,
                                 Clock::time_point deadline, std::string& reason) {
+    // What the host had, for the words should it not answer.
+    const auto given = std::chrono::ceil<std::chrono::seconds>(deadline - Clock::now());
     BridgeHello hello{{}, kProtocolVersion};
     std::memcpy(hello.magic, kBridgeMagic, sizeof kBridgeMagic);
     // The pipe takes these few bytes at once; a host that has ended shows below.
@@ -122,7 +124,7 @@ StartFailure HostProcess::greet(const BridgeSettings& settings, const std::strin
     }
     if (done == Transfer::TimedOut) {
         reason = startFailureText(StartFailure::NoGreeting, host,
-                                  std::to_string(kStartLimit.count()) + " s (" + ended(true) + ")");
+                                  std::to_string(given.count()) + " s (" + ended(true) + ")");
         return StartFailure::NoGreeting;
     }
     StartFailure failure = StartFailure::BrokenGreeting;
