@@ -16,7 +16,7 @@ StoppingLibrary::~StoppingLibrary() {
     g_run = nullptr;
 }
 
-const StoppingLibrary* StoppingLibrary::ofRun() {
+StoppingLibrary* StoppingLibrary::ofRun() {
     return g_run;
 }
 
@@ -29,6 +29,11 @@ int StoppingLibrary::requestStop() {
 QString StoppingLibrary::leftBehind() const {
     const std::lock_guard lock(m_mutex);
     return m_changes.leftBehind();
+}
+
+void StoppingLibrary::noted(SlotFact fact) {
+    const std::lock_guard lock(m_mutex);
+    m_changes.noted(fact);
 }
 
 StoppingLibrary::WholeSlot::WholeSlot(int slot) {

@@ -37,8 +37,11 @@ public:
     /// changed. From any thread, also while a call is under way.
     QString leftBehind() const;
 
+    /// Told by the run's view what the operation made sure of, so that leftBehind() says it.
+    void noted(SlotFact fact);
+
     /// The run's StoppingLibrary, or nullptr when it has none.
-    static const StoppingLibrary* ofRun();
+    static StoppingLibrary* ofRun();
 
     /// Makes one slot operation (an upload's clear, write and read-back; a clear; a download) one
     /// whole for as long as it lives: a stop requested meanwhile takes effect once it is over. A

@@ -1,5 +1,6 @@
 #include "terminal_view.h"
 
+#include "stopping_library.h"
 #include "terminal.h"
 
 namespace hideaway::cli {
@@ -47,6 +48,12 @@ QString TerminalView::slotBytes(int slot) const {
 
 void TerminalView::setTotalHidden(const QString& text) {
     field(QStringLiteral("total hidden bytes"), text);
+}
+
+void TerminalView::noteFact(int /*slot*/, SlotFact fact) {
+    if (StoppingLibrary* run = StoppingLibrary::ofRun()) {
+        run->noted(fact);
+    }
 }
 
 void TerminalView::field(const QString& name, const QString& text) {

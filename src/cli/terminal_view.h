@@ -34,6 +34,8 @@ public:
     QString slotBytes(int slot) const override;
     void setSlotProgress(int /*slot*/, float /*value*/) override {}
     void setTotalHidden(const QString& text) override;
+    /// Passed to the run's stop, which then says exactly what stopping at once leaves behind.
+    void noteFact(int slot, SlotFact fact) override;
 
 private:
     void field(const QString& name, const QString& text);

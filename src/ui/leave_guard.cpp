@@ -28,7 +28,8 @@ LeaveGuard::LeaveGuard(QWidget* window)
 void LeaveGuard::operationStarted(Operation operation) {
     m_running = true;
     m_operation = operation;
-    m_step = Step::Untouched;
+    m_changes.reset();
+    m_fileSaved = false;
     m_inCall = false;
     if (operation.kind == Operation::Kind::Disconnect) {
         arm();  // the user asked to quit, and this call may hang too
@@ -37,18 +38,12 @@ void LeaveGuard::operationStarted(Operation operation) {
 
 void LeaveGuard::callBegan(const LibraryCall& call) {
     m_inCall = true;
-    if (call.operation == GbpCall::ClearNVMFile) {
-        m_step = Step::Clearing;
-    } else if (call.operation == GbpCall::WriteNVMFile) {
-        m_step = Step::Writing;
-    }
+    m_changes.began(call);
 }
 
 void LeaveGuard::callReturned() {
     m_inCall = false;
-    if (m_step == Step::Writing) {
-        m_step = Step::Written;
-    }
+    m_changes.returned();
     if (!m_question.isNull()) {
         // The phone answered: the operation goes on, and the request to quit still stands.
         closeQuestion();
@@ -57,19 +52,11 @@ void LeaveGuard::callReturned() {
 }
 
 void LeaveGuard::noteFact(SlotFact fact) {
-    switch (fact) {
-        case SlotFact::Emptied:
-            m_step = Step::Emptied;
-            break;
-        case SlotFact::NotEmptied:
-            m_step = Step::NotEmptied;
-            break;
-        case SlotFact::Verified:
-            m_step = Step::Verified;
-            break;
-        case SlotFact::FileSaved:
-            m_step = Step::Saved;
-            break;
+    // The download's file is the guard's own to remember: the slot is not changed by it.
+    if (fact == SlotFact::FileSaved) {
+        m_fileSaved = true;
+    } else {
+        m_changes.noted(fact);
     }
 }
 
@@ -174,32 +161,15 @@ QString LeaveGuard::leftBehind() const {
     const Kind kind = m_operation.kind;
     if (kind == Kind::Download) {
         // The download never changes the slot; its file is saved whole or not at all.
-        return m_step == Step::Saved ? QStringLiteral("the file is already written")
-                                     : QStringLiteral("no file is written");
+        return m_fileSaved ? QStringLiteral("the file is already written")
+                           : QStringLiteral("no file is written");
     }
     if (kind != Kind::Clear && kind != Kind::Upload) {
         return QStringLiteral("nothing on the phone is changed");
     }
-    const QString slot = QStringLiteral("slot %1 ").arg(m_operation.slot);
-    switch (m_step) {
-        case Step::Clearing:
-            // The clear's own result says nothing reliable, so a returned clear proves nothing.
-            return slot + QStringLiteral("may be empty or still hold what it held");
-        case Step::Writing:
-            return slot + QStringLiteral("may hold part of the file or nothing");
-        case Step::Written:
-            return slot + QStringLiteral("may hold the file, part of it or nothing");
-        case Step::Verified:
-            return slot + QStringLiteral("holds the file");
-        case Step::Emptied:
-            return slot + QStringLiteral("is empty");
-        case Step::NotEmptied:
-            return slot + QStringLiteral("is not empty");
-        case Step::Untouched:
-        case Step::Saved:
-            break;
-    }
-    return slot + QStringLiteral("keeps what it holds");
+    const QString changed = m_changes.leftBehind();
+    return changed.isEmpty() ? QStringLiteral("slot %1 keeps what it holds").arg(m_operation.slot)
+                             : changed;
 }
 
 }  // namespace hideaway

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QTimer>
 
+#include "slot_changes.h"
 #include "slot_view.h"
 
 class QMessageBox;
@@ -60,9 +61,6 @@ public:
     QMessageBox* question() const;
 
 private:
-    /// How far the operation has gone with the slot on the phone or the local file.
-    enum class Step { Untouched, Clearing, Writing, Written, Verified, Emptied, NotEmptied, Saved };
-
     void arm();
     void timedOut();
     void ask();
@@ -76,7 +74,9 @@ private:
     std::function<void()> m_endNow;
     QPointer<QMessageBox> m_question;
     Operation m_operation;
-    Step m_step = Step::Untouched;
+    /// How far the operation has gone with the slot on the phone, and with the local file.
+    SlotChanges m_changes;
+    bool m_fileSaved = false;
     Quit m_quit = Quit::None;
     bool m_running = false;
     bool m_inCall = false;
