@@ -450,20 +450,28 @@ int main(int argc, char** argv) {
 
     // At a realistic serial line the wire dominates: the window should add next to nothing to it
     // and keep handling events all along.
-    qputenv("HIDEAWAY_PHONE_SETTINGS", QByteArray("baud = ") + QByteArray::number(kSlowBaud));
-    std::vector<SlowRow> slowRows;
-    form.comDlg().setPrompt(std::make_unique<FixedPrompt>(upload));
-    // Eight calls; the write and the read-back each carry the file.
-    slowRows.push_back(measureSlow("upload 20990 bytes", control<QPushButton>(form, slot.buttonUp),
-                                   statusIs("OK"), wireMs(8, 2 * std::int64_t{kUploadLimit})));
-    worker.InitGBPMode(1);
-    worker.WriteNVMFile(g, n, full.data(), SlotCapacity);
-    worker.EndGBPMode();
-    form.comDlg().setPrompt(std::make_unique<FixedPrompt>(download));
-    slowRows.push_back(measureSlow("download 21000 bytes",
-                                   control<QPushButton>(form, slot.buttonDown), statusIs("OK"),
-                                   wireMs(3, SlotCapacity)));
-    qunsetenv("HIDEAWAY_PHONE_SETTINGS");
+    // An upload of a full file and a download of a full slot through the window, over the line
+    // that the phone's settings name.
+    const auto upAndDown = [&](const QByteArray& settings) {
+        qputenv("HIDEAWAY_PHONE_SETTINGS", settings);
+        std::vector<SlowRow> measured;
+        form.comDlg().setPrompt(std::make_unique<FixedPrompt>(upload));
+        // Eight calls; the write and the read-back each carry the file.
+        measured.push_back(measureSlow("upload 20990 bytes",
+                                       control<QPushButton>(form, slot.buttonUp), statusIs("OK"),
+                                       wireMs(8, 2 * std::int64_t{kUploadLimit})));
+        worker.InitGBPMode(1);
+        worker.WriteNVMFile(g, n, full.data(), SlotCapacity);
+        worker.EndGBPMode();
+        form.comDlg().setPrompt(std::make_unique<FixedPrompt>(download));
+        measured.push_back(measureSlow("download 21000 bytes",
+                                       control<QPushButton>(form, slot.buttonDown), statusIs("OK"),
+                                       wireMs(3, SlotCapacity)));
+        qunsetenv("HIDEAWAY_PHONE_SETTINGS");
+        return measured;
+    };
+    const std::vector<SlowRow> slowRows =
+        upAndDown(QByteArray("baud = ") + QByteArray::number(kSlowBaud));
 
 #if defined(HIDEAWAY_STAND_IN_PHONE)
     // The same over a real serial line: the simulated phone in serial mode, a pseudo-terminal,
@@ -479,21 +487,9 @@ int main(int argc, char** argv) {
     if (!standIn.waitForReadyRead(30000) || !standIn.readLine().startsWith("ready ")) {
         qFatal("the stand-in phone did not start");
     }
-    qputenv("HIDEAWAY_PHONE_SETTINGS", QByteArray("serial = ") + QFile::encodeName(serialLink) +
-                                           QByteArray(";baud = ") + QByteArray::number(kSlowBaud));
-    std::vector<SlowRow> serialRows;
-    form.comDlg().setPrompt(std::make_unique<FixedPrompt>(upload));
-    serialRows.push_back(measureSlow("upload 20990 bytes",
-                                     control<QPushButton>(form, slot.buttonUp), statusIs("OK"),
-                                     wireMs(8, 2 * std::int64_t{kUploadLimit})));
-    worker.InitGBPMode(1);
-    worker.WriteNVMFile(g, n, full.data(), SlotCapacity);
-    worker.EndGBPMode();
-    form.comDlg().setPrompt(std::make_unique<FixedPrompt>(download));
-    serialRows.push_back(measureSlow("download 21000 bytes",
-                                     control<QPushButton>(form, slot.buttonDown), statusIs("OK"),
-                                     wireMs(3, SlotCapacity)));
-    qunsetenv("HIDEAWAY_PHONE_SETTINGS");
+    const std::vector<SlowRow> serialRows =
+        upAndDown(QByteArray("serial = ") + QFile::encodeName(serialLink) + QByteArray(";baud = ") +
+                  QByteArray::number(kSlowBaud));
     // The bridge maps COM1 to the line when it starts its host, for the rows through Wine.
     qputenv("HIDEAWAY_GBP_COM1", QFile::encodeName(serialLink));
 #endif
